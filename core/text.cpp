@@ -1,0 +1,237 @@
+#include "core/text.hpp"
+
+#include "core/system.hpp"
+
+#include <limits>
+
+namespace velmora::text {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendCodePoint(std::wstring& out, char32_t cp) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+            return;
+        }
+    }
+    out.push_back(static_cast<wchar_t>(cp));
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+bool IsAscii(std::wstring_view text) {
+    for (wchar_t c : text) {
+        if (static_cast<std::uint32_t>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+template <typename T>
+std::optional<T> ParseSigned(std::wstring_view text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    if (i == text.size()) return std::nullopt;
+    // Accumulate as a negative number so that the minimum value fits.
+    T value = 0;
+    constexpr T kMin = std::numeric_limits<T>::min();
+    for (; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c < L'0' || c > L'9') return std::nullopt;
+        const T digit = static_cast<T>(c - L'0');
+        if (value < (kMin + digit) / 10) return std::nullopt;
+        value = static_cast<T>(value * 10 - digit);
+    }
+    if (!negative) {
+        if (value == kMin) return std::nullopt;
+        value = static_cast<T>(-value);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::wstring FromUtf8(std::string_view s) {
+    std::wstring out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    while (i < n) {
+        const auto b0 = static_cast<unsigned char>(s[i]);
+        if (b0 < 0x80) {
+            out.push_back(static_cast<wchar_t>(b0));
+            ++i;
+            continue;
+        }
+        int extra = 0;
+        char32_t cp = 0;
+        char32_t minimum = 0;
+        if ((b0 & 0xE0) == 0xC0) {
+            extra = 1, cp = b0 & 0x1F, minimum = 0x80;
+        } else if ((b0 & 0xF0) == 0xE0) {
+            extra = 2, cp = b0 & 0x0F, minimum = 0x800;
+        } else if ((b0 & 0xF8) == 0xF0) {
+            extra = 3, cp = b0 & 0x07, minimum = 0x10000;
+        } else {
+            AppendCodePoint(out, kReplacement);
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        int got = 0;
+        for (; got < extra && j < n; ++got, ++j) {
+            const auto b = static_cast<unsigned char>(s[j]);
+            if ((b & 0xC0) != 0x80) break;
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        if (got != extra || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            // One replacement for the lead byte and the continuation bytes read.
+            AppendCodePoint(out, kReplacement);
+            i = j;
+            continue;
+        }
+        AppendCodePoint(out, cp);
+        i = j;
+    }
+    return out;
+}
+
+std::string ToUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto cp = static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[i]));
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
+                const auto lo = static_cast<char32_t>(static_cast<std::uint16_t>(text[i + 1]));
+                if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+                    ++i;
+                    AppendUtf8(out, cp);
+                    continue;
+                }
+            }
+        }
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = kReplacement;
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::string ToUtf16Le(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    auto unit = [&out](std::uint32_t u) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>((u >> 8) & 0xFF));
+    };
+    for (wchar_t c : text) {
+        auto cp = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
+        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+            cp -= 0x10000;
+            unit(0xD800 + (cp >> 10));
+            unit(0xDC00 + (cp & 0x3FF));
+        } else {
+            unit(cp > 0x10FFFF ? 0xFFFD : cp);
+        }
+    }
+    return out;
+}
+
+std::wstring Widen(std::string_view ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::wstring Upper(std::wstring_view text) {
+    return IsAscii(text) ? UpperAscii(text) : sys::UpperCase(text);
+}
+
+std::wstring Lower(std::wstring_view text) {
+    return IsAscii(text) ? LowerAscii(text) : sys::LowerCase(text);
+}
+
+wchar_t UpperAsciiChar(wchar_t c) {
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+}
+
+std::wstring UpperAscii(std::wstring_view text) {
+    std::wstring out(text);
+    for (wchar_t& c : out) c = UpperAsciiChar(c);
+    return out;
+}
+
+std::wstring LowerAscii(std::wstring_view text) {
+    std::wstring out(text);
+    for (wchar_t& c : out) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    }
+    return out;
+}
+
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    if (IsAscii(a) && IsAscii(b)) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (UpperAsciiChar(a[i]) != UpperAsciiChar(b[i])) return false;
+        }
+        return true;
+    }
+    return sys::UpperCase(a) == sys::UpperCase(b);
+}
+
+std::size_t CaseInsensitiveHash::operator()(std::wstring_view text) const noexcept {
+    // FNV-1a over the upper-cased text. ASCII texts (nearly all names) are
+    // folded here without a system call.
+    auto fnv = [](std::wstring_view folded, bool ascii) {
+        std::uint64_t h = 1469598103934665603ull;
+        for (wchar_t c : folded) {
+            if (ascii) c = UpperAsciiChar(c);
+            h ^= static_cast<std::uint64_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
+            h *= 1099511628211ull;
+        }
+        return static_cast<std::size_t>(h ^ (h >> 32));
+    };
+    if (IsAscii(text)) return fnv(text, true);
+    return fnv(sys::UpperCase(text), false);
+}
+
+bool CaseInsensitiveEqual::operator()(std::wstring_view a, std::wstring_view b) const noexcept {
+    return SameText(a, b);
+}
+
+std::optional<std::int32_t> ParseInt32(std::wstring_view text) {
+    return ParseSigned<std::int32_t>(text);
+}
+
+std::optional<std::int64_t> ParseInt64(std::wstring_view text) {
+    return ParseSigned<std::int64_t>(text);
+}
+
+std::wstring ToDecimal(std::int64_t value) {
+    return Widen(std::to_string(value));
+}
+
+}  // namespace velmora::text
