@@ -15,6 +15,11 @@ target_link_options(setup PRIVATE -municode -s ${VELMORA_STATIC_RUNTIME})
 add_executable(launcher tests/wine/launcher.cpp)
 target_link_options(launcher PRIVATE -municode -s ${VELMORA_STATIC_RUNTIME})
 
+add_executable(exit_with tests/wine/exit_with.cpp)
+target_link_options(exit_with PRIVATE -s ${VELMORA_STATIC_RUNTIME})
+add_test(NAME wine_exit_codes
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/exit_codes.sh ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:exit_with>)
+
 set(VELMORA_LAUNCHER "$<TARGET_FILE:launcher>")
 configure_file(cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run.tmp @ONLY)
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/wine-run INPUT ${CMAKE_BINARY_DIR}/wine-run.tmp
