@@ -230,6 +230,54 @@ std::optional<std::int64_t> ParseInt64(std::wstring_view text) {
     return ParseSigned<std::int64_t>(text);
 }
 
+namespace {
+
+int HexDigit(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+template <typename T>
+std::optional<T> ParseScript(std::wstring_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == L' ') ++i;
+    text.remove_prefix(i);
+    std::size_t digits = 0;
+    if (!text.empty() && (text[0] == L'+' || text[0] == L'-')) digits = 1;
+    std::size_t hex = 0;  // length of the hexadecimal prefix
+    const std::wstring_view rest = text.substr(digits);
+    if (rest.size() >= 2 && rest[0] == L'0' && (rest[1] == L'x' || rest[1] == L'X')) {
+        hex = 2;
+    } else if (!rest.empty() && (rest[0] == L'$' || rest[0] == L'x' || rest[0] == L'X')) {
+        hex = 1;
+    }
+    if (hex == 0) return ParseSigned<T>(text);
+
+    using U = std::make_unsigned_t<T>;
+    const std::wstring_view number = rest.substr(hex);
+    if (number.empty()) return std::nullopt;
+    const bool negative = digits == 1 && text[0] == L'-';
+    const U limit = negative ? static_cast<U>(static_cast<U>(std::numeric_limits<T>::max()) + 1)
+                             : static_cast<U>(std::numeric_limits<T>::max());
+    U value = 0;
+    for (wchar_t c : number) {
+        const int d = HexDigit(c);
+        if (d < 0 || value > (limit - static_cast<U>(d)) / 16) return std::nullopt;
+        value = static_cast<U>(value * 16 + static_cast<U>(d));
+    }
+    if (!negative) return static_cast<T>(value);
+    // Two's complement negation of the magnitude; the minimum fits exactly.
+    return static_cast<T>(static_cast<U>(0) - value);
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ParseScriptInt32(std::wstring_view text) { return ParseScript<std::int32_t>(text); }
+
+std::optional<std::int64_t> ParseScriptInt64(std::wstring_view text) { return ParseScript<std::int64_t>(text); }
+
 std::wstring ToDecimal(std::int64_t value) {
     return Widen(std::to_string(value));
 }

@@ -52,6 +52,13 @@ struct CaseInsensitiveEqual {
 std::optional<std::int32_t> ParseInt32(std::wstring_view text);
 std::optional<std::int64_t> ParseInt64(std::wstring_view text);
 
+// The script's integer form, as conditions and arithmetic read numbers:
+// optional leading blanks (space characters), an optional sign, then decimal
+// digits or a hexadecimal number introduced by "$", "x", "X", "0x" or "0X",
+// with nothing after it. Out-of-range values give nullopt.
+std::optional<std::int32_t> ParseScriptInt32(std::wstring_view text);
+std::optional<std::int64_t> ParseScriptInt64(std::wstring_view text);
+
 std::wstring ToDecimal(std::int64_t value);
 
 }  // namespace velmora::text

@@ -1,15 +1,22 @@
-// The start-up sequence of the engine: command line, folders, the container
-// copied out of the engine's own file and read, and the exit code.
+// The start-up sequence of the engine: the mode, the folders of the run, the
+// container copied out of the engine's own file, the support archive, the
+// dialogs, the hand-off to the script engine, clean-up and the exit code.
 #include "startup/startup.hpp"
 
 #include "container/container.hpp"
 #include "container/image.hpp"
 #include "core/text.hpp"
+#include "engine/script_engine.hpp"
+#include "l10n/builtin_messages.hpp"
+#include "media/extract.hpp"
 #include "startup/command_line.hpp"
+#include "startup/preload.hpp"
 #include "startup/session.hpp"
+#include "startup/startup_windows.hpp"
 #include "startup/trace.hpp"
 #include "win/file.hpp"
 #include "win/message.hpp"
+#include "win/registry.hpp"
 
 #include <windows.h>
 
@@ -22,6 +29,14 @@ namespace {
 
 constexpr std::uint32_t kExitUnexpected = 11;
 constexpr std::uint32_t kExitNoContainer = 13;
+constexpr std::uint32_t kExitNoSupportArchive = 14;
+constexpr std::uint32_t kExitSupportArchiveFailed = 15;
+
+// Ends the sequence at once with an exit code: steps after it do not run,
+// so the support folder stays behind for inspection.
+struct EndNow {
+    std::uint32_t code;
+};
 
 std::wstring ModulePath(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
@@ -71,6 +86,47 @@ void RecordWindowsVersion(OsVersion& os) {
     os.productType = info.wProductType;
 }
 
+// Windows 7 and later group the engine's taskbar button as a host program's;
+// Windows Vista's compatibility assistant is told the setup ran. Failures
+// change nothing about the run.
+void RegisterWithShell(const OsVersion& os, const std::wstring& enginePath) {
+    if (os.major > 6 || (os.major == 6 && os.minor > 0)) {
+        win::WriteStringValue(HKEY_CLASSES_ROOT, L"Applications\\" + win::FileNameOf(enginePath), L"IsHostApp", L"");
+    } else if (os.major == 6 && os.minor == 0) {
+        win::WriteDwordValue(HKEY_CURRENT_USER,
+                             L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility "
+                             L"Assistant\\Persisted",
+                             enginePath, 32);
+    }
+}
+
+// The archive library may carry the built-in message translations after its
+// own image; they are handed to the message loader through "lang.loc".
+void LoadBuiltinTranslations(const Session& s) {
+    const auto library = win::ReadFileBytes(s.engineFolder + L"qox.lib");
+    if (!library) return;
+    const auto end = container::ImageEnd(*library);
+    if (!end || *end >= library->size()) return;
+    const std::wstring file = s.tempFolder + L"lang.loc";
+    if (win::WriteFileBytes(file, std::string_view(*library).substr(static_cast<std::size_t>(*end)))) {
+        l10n::LoadBuiltinMessages(file);
+    }
+    win::DeleteFileIfExists(file);
+}
+
+// The first "qox<n>" that names neither a file nor a folder in the temporary
+// folder. Creating the folder is the test, so two runs starting at the same
+// moment cannot both take the same n.
+std::wstring CreateSupportFolder(const std::wstring& temp) {
+    for (unsigned n = 1; n < 1000000; ++n) {
+        const std::wstring path = temp + L"qox" + std::to_wstring(n);
+        if (::GetFileAttributesW(win::LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        if (::CreateDirectoryW(win::LongPath(path).c_str(), nullptr)) return path + L"\\";
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("the support folder cannot be created");
+    }
+    throw std::runtime_error("no free support folder name");
+}
+
 // Where the engine image ends, from its own headers as loaded in memory.
 std::uint64_t StubSize() {
     const auto base = reinterpret_cast<const char*>(::GetModuleHandleW(nullptr));
@@ -78,31 +134,25 @@ std::uint64_t StubSize() {
     if (base == nullptr || ::VirtualQuery(base, &region, sizeof region) == 0) {
         throw std::runtime_error("the engine cannot read its own headers");
     }
-    const auto size = static_cast<std::size_t>(region.RegionSize - (base - static_cast<const char*>(region.BaseAddress)));
+    const auto size =
+        static_cast<std::size_t>(region.RegionSize - (base - static_cast<const char*>(region.BaseAddress)));
     const auto end = container::ImageEnd(std::string_view(base, size));
     if (!end) throw std::runtime_error("the engine's own headers are not those of an image");
     return *end;
 }
 
-void TraceContainerSummary(const container::Container& c) {
-    // Until the script engine runs the commands, the run reports what it read.
-    Trace(L"    <Container commands=\"" + text::ToDecimal(static_cast<std::int64_t>(c.CommandCount())) +
-          L"\" title=\"" + c.title + L"\" version=\"" + c.version + L"\" product=\"" + c.productCode + L"\">");
-    for (std::size_t i = 0; i < c.CommandCount(); ++i) {
-        Trace(L"      <Command index=\"" + text::ToDecimal(static_cast<std::int64_t>(i)) + L"\" name=\"" +
-              c.commandNames[i] + L"\"" + (c.IsCommentedOut(i) ? L" disabled=\"TRUE\"" : L"") + L"/>");
-    }
-    Trace(L"    </Container>");
+void FailWith(const std::wstring& message, std::uint32_t code) {
+    win::ShowError(message, StartupOwnerWindow());
+    throw EndNow{code};
 }
 
 // Copies the container out of the engine file to "qox.tmp" and reads it.
-// Returns false when the engine carries no container.
-bool ReadOwnContainer(Session& s, const std::wstring& enginePath) {
+void ReadOwnContainer(Session& s, const std::wstring& enginePath) {
     Trace(L"    <StubSize>");
     const std::uint64_t stub = StubSize();
     auto file = win::ReadFileBytes(enginePath);
     if (!file) throw std::runtime_error("the engine cannot read its own file");
-    if (file->size() == stub) return false;
+    if (file->size() == stub) FailWith(L"For internal use only", kExitNoContainer);
     if (file->size() < stub) throw std::runtime_error("the engine file is shorter than its own image");
     Trace(L"    </StubSize>");
 
@@ -120,7 +170,61 @@ bool ReadOwnContainer(Session& s, const std::wstring& enginePath) {
     if (!bytes) throw std::runtime_error("the container copy cannot be read");
     s.container = std::make_unique<container::Container>(container::ReadContainer(*bytes));
     Trace(L"    </GlobalLists>");
-    return true;
+}
+
+void UnpackSupportArchive(const Session& s) {
+    Trace(L"    <ExtractArchive>");
+    if (!win::FileExists(s.supportArchivePath)) FailWith(L"Setup resource not found", kExitNoSupportArchive);
+    media::ExtractRequest request;
+    request.archive = s.supportArchivePath;
+    request.destination = s.supportFolder;
+    request.overwrite = true;
+    request.keepPaths = true;
+    const bool loaded = media::LoadArchiveLibrary(s.engineFolder);
+    if (!loaded || !media::ExtractArchive(request).empty()) {
+        FailWith(L"Setup resource decompression failure", kExitSupportArchiveFailed);
+    }
+    Trace(L"    </ExtractArchive>");
+    LoadStartupLogo(s.supportFolder + L"velmora.png");
+}
+
+// The Windows Installer package and patch beside the engine go into the
+// support folder; a missing one is not an error.
+void CopyInstallerFiles(const Session& s) {
+    Trace(L"    <ResourcePath>");
+    for (const wchar_t* extension : {L".msi", L".msp"}) {
+        const std::wstring name = s.engineBaseName + extension;
+        if (win::FileExists(s.engineFolder + name) &&
+            !win::CopyFileReplacing(s.engineFolder + name, s.supportFolder + name)) {
+            throw std::runtime_error("the Windows Installer file " + text::ToUtf8(name) +
+                                     " cannot be copied to the support folder");
+        }
+    }
+    Trace(L"    </ResourcePath>");
+}
+
+void LoadDialogs(const Session& s) {
+    Trace(L"    <Dialogs>");
+    const int count = static_cast<int>(CountActiveDialogs(*s.container));
+    int position = 1;
+    SetStartupProgress(count, position);
+    PreloadDialogs(*s.container, s.supportFolder, [&position, count] { SetStartupProgress(count, ++position); });
+    Trace(L"    </Dialogs>");
+}
+
+// Three passes, each recreating the folder, as a file still held open by a
+// program the script started may go away between them; then the folder.
+void RemoveSupportFolder(const Session& s) {
+    Trace(L"  <CachedSupportDir>");
+    if (!s.supportFolder.empty() && win::FolderExists(s.supportFolder)) {
+        for (int pass = 0; pass < 3; ++pass) {
+            win::EmptyFolder(s.supportFolder);
+            ::CreateDirectoryW(win::LongPath(s.supportFolder).c_str(), nullptr);
+        }
+        win::RemoveFolderTree(s.supportFolder);
+    }
+    Trace(L"  </CachedSupportDir>");
+    Trace(L"</Velmora>");
 }
 
 }  // namespace
@@ -128,8 +232,13 @@ bool ReadOwnContainer(Session& s, const std::wstring& enginePath) {
 std::uint32_t RunEngine() {
     Session& s = TheSession();
     try {
+        const CommandLine cl = ParseCommandLine(::GetCommandLineW());
+        if (cl.outOfProcessExtract) return media::RunOutOfProcessExtractor(cl.parameterFile);
+
         const std::wstring enginePath = ModulePath(nullptr);
         RecordWindowsVersion(s.os);
+        RegisterWithShell(s.os, enginePath);
+
         s.supportFolder.clear();
         s.engineFolder = win::FolderOf(enginePath);
         const std::wstring fileName = win::FileNameOf(enginePath);
@@ -138,7 +247,8 @@ std::uint32_t RunEngine() {
         s.tempFolder = TemporaryFolder();
         s.supportArchivePath = s.engineFolder + s.engineBaseName + L".res";
 
-        const CommandLine cl = ParseCommandLine(::GetCommandLineW());
+        LoadBuiltinTranslations(s);
+
         s.commandLineText = cl.text;
         s.silent = cl.silent;
         s.gpoPath = cl.gpoPath;
@@ -148,26 +258,43 @@ std::uint32_t RunEngine() {
         SetTracePath(cl.tracePath);
 
         Trace(L"<Velmora>");
+        Trace(L"    <SupportDir>");
+        s.supportFolder = CreateSupportFolder(s.tempFolder);
+        Trace(L"    </SupportDir>");
         Trace(L"  <SetupSplash>");
+        if (!cl.noStartupWindows) ShowStartupWindows(s.engineFolder + L"setup.bmp");
+
         try {
-            if (!ReadOwnContainer(s, enginePath)) {
-                win::ShowError(L"For internal use only");
-                return kExitNoContainer;
-            }
+            ReadOwnContainer(s, enginePath);
+            UnpackSupportArchive(s);
+            CopyInstallerFiles(s);
+            s.dataFolder = s.engineFolder + L"data\\";
+            s.initialDataFolder = s.dataFolder;
+            LoadDialogs(s);
+            CloseStartupWindows();
             Trace(L"  </SetupSplash>");
+
             Trace(L"  <RunScript>");
-            TraceContainerSummary(*s.container);
+            engine::RunScript(*s.container, s.supportFolder + s.engineBaseName + L".msi");
+            engine::WriteEngineCache();
             Trace(L"  </RunScript>");
+
             Trace(L"  <Free>");
             s.container.reset();
             Trace(L"  </Free>");
+        } catch (const EndNow&) {
+            throw;
         } catch (const std::exception& e) {
-            // A broken container or an unreadable file: reported, and the run ends.
+            CloseStartupWindows();
             win::ShowError(L"Runtime error in install: " + text::FromUtf8(e.what()));
             s.exitCode = kExitUnexpected;
         }
-        Trace(L"</Velmora>");
+        RemoveSupportFolder(s);
+        if (engine::IsSecondInstance()) ::TerminateProcess(::GetCurrentProcess(), 0);
         return s.exitCode;
+    } catch (const EndNow& end) {
+        CloseStartupWindows();
+        return end.code;
     } catch (const std::exception&) {
         return kExitUnexpected;
     }

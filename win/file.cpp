@@ -5,22 +5,27 @@
 #include <windows.h>
 
 #include <limits>
+#include <vector>
 
 namespace velmora::win {
 
-std::wstring LongPath(const std::wstring& path) {
+std::wstring ExtendedPath(const std::wstring& path) {
     if (path.rfind(L"\\\\?\\", 0) == 0) return path;
-    // Short names need nothing; the prefix also switches off the system's
-    // own normalisation, so the name is made full first.
-    if (path.size() < MAX_PATH - 12) return path;
-    DWORD need = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    // The prefix switches off the system's own normalisation, so the name is
+    // made full (backslashes, no "." or "..") first.
+    const DWORD need = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (need == 0) return path;
     std::wstring full(need, L'\0');
-    DWORD got = ::GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+    const DWORD got = ::GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
     if (got == 0 || got >= need) return path;
     full.resize(got);
     if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
+}
+
+std::wstring LongPath(const std::wstring& path) {
+    // Short names need nothing.
+    return path.size() < MAX_PATH - 12 ? path : ExtendedPath(path);
 }
 
 bool FileExists(const std::wstring& path) {
@@ -75,6 +80,84 @@ bool DeleteFileIfExists(const std::wstring& path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
+    if (!::CopyFileW(LongPath(from).c_str(), LongPath(to).c_str(), FALSE)) return false;
+    return ::SetFileAttributesW(LongPath(to).c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+namespace {
+
+// A folder in the "\\?\" form without its trailing backslash: names found
+// inside it may make a full path longer than the classic limit even when the
+// folder's own name is short.
+std::wstring PrefixedFolder(std::wstring folder) {
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    return ExtendedPath(folder);
+}
+
+bool DeleteOne(const std::wstring& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+    // A link to a folder is removed as a link: its target is never entered.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ::RemoveDirectoryW(path.c_str()) != 0;
+    return ::DeleteFileW(path.c_str()) != 0;
+}
+
+}  // namespace
+
+bool EmptyFolder(const std::wstring& folder) {
+    // Depth first with an explicit stack, so a deep tree cannot exhaust the
+    // thread's stack. Each entry is visited twice: once to list it, once
+    // (after its contents) to remove it.
+    struct Pending {
+        std::wstring path;
+        bool listed;
+    };
+    const std::wstring root = PrefixedFolder(folder);
+    std::vector<Pending> stack{{root, false}};
+    bool ok = true;
+    while (!stack.empty()) {
+        Pending top = stack.back();
+        stack.pop_back();
+        if (top.listed) {
+            if (top.path != root) ok = DeleteOne(top.path, FILE_ATTRIBUTE_DIRECTORY) && ok;
+            continue;
+        }
+        stack.push_back({top.path, true});
+        WIN32_FIND_DATAW found{};
+        FindHandle find(::FindFirstFileExW((top.path + L"\\*").c_str(), FindExInfoBasic, &found,
+                                           FindExSearchNameMatch, nullptr, 0));
+        if (!find) {
+            ok = ok && ::GetLastError() == ERROR_FILE_NOT_FOUND;
+            continue;
+        }
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = top.path + L"\\" + name;
+            const bool folderEntry = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                                     (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+            if (folderEntry) {
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+                    ::SetFileAttributesW(path.c_str(), found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+                }
+                stack.push_back({path, false});
+            } else {
+                ok = DeleteOne(path, found.dwFileAttributes) && ok;
+            }
+        } while (::FindNextFileW(find.get(), &found));
+    }
+    return ok;
+}
+
+bool RemoveFolderTree(const std::wstring& folder) {
+    EmptyFolder(folder);
+    const std::wstring path = PrefixedFolder(folder);
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::RemoveDirectoryW(path.c_str()) || !FolderExists(folder);
+}
+
 std::wstring FolderOf(const std::wstring& path) {
     const auto slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
@@ -88,6 +171,19 @@ std::wstring FileNameOf(const std::wstring& path) {
 std::wstring WithBackslash(std::wstring path) {
     if (path.empty() || path.back() != L'\\') path.push_back(L'\\');
     return path;
+}
+
+std::wstring ModulePath(void* module) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(static_cast<HMODULE>(module), path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);  // the name was cut short: try a larger buffer
+    }
 }
 
 }  // namespace velmora::win

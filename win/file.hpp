@@ -12,6 +12,8 @@ namespace velmora::win {
 // The path in the form the wide file functions accept at any length: full,
 // with backslashes, and with the "\\?\" (or "\\?\UNC\") prefix when it is long.
 std::wstring LongPath(const std::wstring& path);
+// The same, with the prefix whatever the length.
+std::wstring ExtendedPath(const std::wstring& path);
 
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
@@ -25,11 +27,25 @@ bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
 // Deletes a file; false when it could not be deleted (a missing file counts as deleted).
 bool DeleteFileIfExists(const std::wstring& path);
 
+// Copies a file over any existing one and gives the copy normal attributes.
+bool CopyFileReplacing(const std::wstring& from, const std::wstring& to);
+
+// Deletes everything inside a folder (read-only files included), at any depth
+// and with names of any length; the folder itself stays. False when anything
+// could not be deleted.
+bool EmptyFolder(const std::wstring& folder);
+
+// Empties the folder, then removes it. True when it is gone.
+bool RemoveFolderTree(const std::wstring& folder);
+
 // The folder of a path, with its trailing backslash ("C:\a\b.exe" -> "C:\a\").
 std::wstring FolderOf(const std::wstring& path);
 // The file name of a path ("C:\a\b.exe" -> "b.exe").
 std::wstring FileNameOf(const std::wstring& path);
 // The path with a trailing backslash added if it has none.
 std::wstring WithBackslash(std::wstring path);
+
+// The full path of a loaded module's file (null: the program's own); empty on failure.
+std::wstring ModulePath(void* module);
 
 }  // namespace velmora::win

@@ -73,10 +73,21 @@ struct FindTraits {
     static void Close(Type h) noexcept { ::FindClose(h); }
 };
 
+// COM interface pointers: the owner holds one reference and releases it.
+template <typename Interface>
+struct ComTraits {
+    using Type = Interface*;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool Valid(Type p) noexcept { return p != nullptr; }
+    static void Close(Type p) noexcept { p->Release(); }
+};
+
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using Module = UniqueHandle<ModuleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using FindHandle = UniqueHandle<FindTraits>;
+template <typename Interface>
+using ComPtr = UniqueHandle<ComTraits<Interface>>;
 
 }  // namespace velmora::win

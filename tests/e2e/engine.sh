@@ -1,22 +1,26 @@
 #!/usr/bin/env bash
-# End-to-end tests of the engine under Wine: setups built by setup-builder,
-# run silently, judged by exit code, trace log and files left behind.
+# End-to-end tests of the engine's start-up under Wine: setups built by
+# setup-builder, judged by exit code, trace log, message boxes and the files
+# left in the temporary folder.
 #
-#   engine.sh WINE-RUN ENGINE SETUP-BUILDER OUT-FOLDER
+#   engine.sh WINE-RUN ENGINE SETUP-BUILDER OUT-FOLDER MESSAGE-PROBE QOX-LIB
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-wine_run=$1 engine=$2 builder=$3 out=$4
+wine_run=$1 engine=$2 builder=$3 out=$4 probe=$5 qox=$6
 
 prefix=$(dirname "$wine_run")/wineprefix
 # The engine lower-cases the /l= path, so traces go to a lower-case folder on C:.
 traces_unix="$prefix/drive_c/velmora-e2e"
 traces_win='c:\velmora-e2e'
-temp_unix="$prefix/drive_c/users/$(id -un)/AppData/Local/Temp"
 
 rm -rf "$out" && mkdir -p "$out"
 "$wine_run" --timeout 120 "$engine" /s >/dev/null 2>&1 || true   # makes the prefix if it is new
-mkdir -p "$traces_unix" && rm -f "$traces_unix"/*
+# The user's temporary folder, as Wine sets TEMP for a new prefix.
+temp_unix="$prefix/drive_c/users/$(id -un)/Temp"
+[ -d "$temp_unix" ] || temp_unix="$prefix/drive_c/users/$(id -un)/AppData/Local/Temp"
+mkdir -p "$traces_unix" "$temp_unix" && rm -f "$traces_unix"/*
+clean_temp() { rm -rf "$temp_unix"/qox*; }
 
 run() {  # run NAME EXE ARGS... -> exit code in $code
   local name=$1 exe=$2; shift 2
@@ -24,21 +28,47 @@ run() {  # run NAME EXE ARGS... -> exit code in $code
   code=$(cat "$out/$name.code")
 }
 
-# 1. A bare engine carries no container: exit code 13, silently.
+# An interactive run under Xvfb: the probe prints the message box it finds
+# and presses OK. -> exit code in $code, the box in $box.
+run_interactive() {  # run_interactive NAME EXE ARGS...
+  local name=$1 exe=$2; shift 2
+  box=$("$wine_run" --xvfb --timeout 90 --code-file "$out/$name.code" "$probe" 30 "$(to_windows "$exe")" "$@" 2>"$out/$name.err" | tr -d '\r')
+  code=$(cat "$out/$name.code")
+}
+to_windows() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
+
+build_setup() {  # build_setup NAME SCRIPT [builder options...]
+  local name=$1 script=$2; shift 2
+  "$builder" build "$script" --seed 1 --engine "$engine" --qox "$qox" --out "$out/$name" "$@" 2>>"$out/build.err"
+}
+
+start_tags=$'<Velmora>\n    <SupportDir>\n    </SupportDir>\n  <SetupSplash>'
+
+# -- No container: 13, silently and with its message box.
+clean_temp
 run bare "$engine" /s "/l=$traces_win\\bare.log"
 check "bare engine exits with 13 (got $code)" test "$code" = 13
-check "bare engine traces up to the stub size" \
-  test "$(trace_text "$traces_unix/bare.log")" = $'<Velmora>\n  <SetupSplash>\n    <StubSize>'
+check "bare engine traces up to the stub size" test "$(trace_text "$traces_unix/bare.log")" = "$start_tags"$'\n    <StubSize>'
+check "bare engine leaves its support folder" test -d "$temp_unix/qox1"
+run_interactive bare-interactive "$engine"
+check "interactive bare engine exits with 13 (got $code)" test "$code" = 13
+check "interactive bare engine says so (got: $box)" test "$box" = $'caption: Velmora Wizard\ntext: For internal use only'
 
-# 2. A built setup reads its own container.
-"$builder" build "$here/scripts/basic.vms" --seed 1 --engine "$engine" --out "$out/basic" 2>"$out/build.err"
-check "setup-builder builds the basic setup" test -f "$out/basic/setup.exe" -a -f "$out/basic/setup.res" -a -d "$out/basic/data"
-before=$(ls "$temp_unix" 2>/dev/null | sort)
+# -- A normal run: every start-up tag in order, nothing left behind.
+support="$out/support-basic"
+mkdir -p "$support/pages/Déjà vu" && echo page > "$support/pages/Déjà vu/Welcome.dfm"
+deep="$support"; for i in $(seq 1 12); do deep="$deep/a-rather-long-folder-name-number-$i"; done
+mkdir -p "$deep" && echo deep > "$deep/file-at-the-bottom-of-a-long-path.txt"
+build_setup basic "$here/scripts/basic.vms" --support "$support"
+check "setup-builder builds the basic setup" test -f "$out/basic/setup.exe" -a -f "$out/basic/setup.res" -a -f "$out/basic/qox.lib"
+clean_temp
+before=$(ls -A "$temp_unix" | sort)
 run basic "$out/basic/setup.exe" /s "/L=$traces_win\\Basic.LOG" TARGETDIR=x
 check "basic setup exits with 0 (got $code)" test "$code" = 0
-trace=$(trace_text "$traces_unix/basic.log")
 expected=$(cat <<'TRACE'
 <Velmora>
+    <SupportDir>
+    </SupportDir>
   <SetupSplash>
     <StubSize>
     </StubSize>
@@ -46,34 +76,100 @@ expected=$(cat <<'TRACE'
     </StubData>
     <GlobalLists>
     </GlobalLists>
+    <ExtractArchive>
+    </ExtractArchive>
+    <ResourcePath>
+    </ResourcePath>
+    <Dialogs>
+    </Dialogs>
   </SetupSplash>
   <RunScript>
     <Container commands="4" title="Sample Product" version="1.2.3.4" product="{5A3E1C20-7B4D-4E8F-9A61-2C0D3B4E5F60}">
       <Command index="0" name="Comment" disabled="TRUE"/>
       <Command index="1" name="Set Variable"/>
       <Command index="2" name="Café Ünïcode"/>
-      <Command index="3" name="End"/>
+      <Command index="3" name="Comment"/>
     </Container>
   </RunScript>
   <Free>
   </Free>
+  <CachedSupportDir>
+  </CachedSupportDir>
 </Velmora>
 TRACE
 )
-check "basic setup traces what it read of its container" test "$trace" = "$expected"
-check "the container copy is gone from the temporary folder" test "$(ls "$temp_unix" 2>/dev/null | sort)" = "$before"
+check "basic setup traces every start-up tag in order" test "$(trace_text "$traces_unix/basic.log")" = "$expected"
+check "a normal run leaves nothing in the temporary folder (support folder, qox.tmp, lang.loc)" \
+  test "$(ls -A "$temp_unix" | sort)" = "$before"
 
-# 3. A signature after the container does not disturb the reader.
-cp "$out/basic/setup.exe" "$out/signed.exe"
-head -c 2048 /dev/urandom >> "$out/signed.exe"
-run signed "$out/signed.exe" /s "/l=$traces_win\\signed.log"
-check "signed setup exits with 0 (got $code)" test "$code" = 0
-check "signed setup reads the same container" \
-  test "$(trace_text "$traces_unix/signed.log" | grep -c '<Command ')" = 4
+# -- A signed setup reads its container normally.
+if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
+  openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Velmora Test" -days 2 \
+      -keyout "$out/key.pem" -out "$out/cert.pem" >/dev/null 2>&1
+  osslsigncode sign -certs "$out/cert.pem" -key "$out/key.pem" -n "Sample" \
+      -in "$out/basic/setup.exe" -out "$out/basic/signed.exe" >/dev/null 2>&1
+  cp "$out/basic/setup.res" "$out/basic/signed.res"
+  check "osslsigncode signed the setup" test -s "$out/basic/signed.exe"
+  run signed "$out/basic/signed.exe" /s "/l=$traces_win\\signed.log"
+  check "signed setup exits with 0 (got $code)" test "$code" = 0
+  check "signed setup reads the same container" test "$(trace_text "$traces_unix/signed.log" | grep -c '<Command ')" = 4
+else
+  check "osslsigncode and openssl are installed" false
+fi
 
-# 4. A broken container is an unexpected error: exit code 11.
+# -- No support archive: 14, and the support folder stays.
+build_setup nores "$here/scripts/basic.vms"
+rm -f "$out/nores/setup.res"
+clean_temp
+run nores "$out/nores/setup.exe" /s "/l=$traces_win\\nores.log"
+check "missing support archive exits with 14 (got $code)" test "$code" = 14
+check "missing support archive stops the trace at the archive" \
+  test "$(trace_text "$traces_unix/nores.log" | tail -n 1)" = "    <ExtractArchive>"
+check "exit 14 leaves the support folder" test -d "$temp_unix/qox1"
+run_interactive nores-interactive "$out/nores/setup.exe"
+check "interactive missing archive exits with 14 (got $code)" test "$code" = 14
+check "interactive missing archive says so (got: $box)" test "$box" = $'caption: Velmora Wizard\ntext: Setup resource not found'
+
+# -- A support archive that cannot be unpacked: 15.
+build_setup badres "$here/scripts/basic.vms"
+head -c 100 "$out/basic/setup.res" > "$out/badres/setup.res"   # truncated
+clean_temp
+run badres "$out/badres/setup.exe" /s
+check "truncated support archive exits with 15 (got $code)" test "$code" = 15
+check "exit 15 leaves the support folder" test -d "$temp_unix/qox1"
+run_interactive badres-interactive "$out/badres/setup.exe"
+check "interactive bad archive exits with 15 (got $code)" test "$code" = 15
+check "interactive bad archive says so (got: $box)" test "$box" = $'caption: Velmora Wizard\ntext: Setup resource decompression failure'
+
+# -- Support folder names: a file "qox1" makes the run take qox2; two runs at once take qox1 and qox2.
+clean_temp
+touch "$temp_unix/qox1"
+run badres-after-file "$out/badres/setup.exe" /s
+check "a file named qox1 makes the run use qox2" test -f "$temp_unix/qox1" -a -d "$temp_unix/qox2"
+clean_temp
+"$wine_run" --timeout 60 "$out/badres/setup.exe" /s >/dev/null 2>&1 &
+"$wine_run" --timeout 60 "$out/badres/setup.exe" /s >/dev/null 2>&1 &
+wait
+check "two runs at once get qox1 and qox2" test -d "$temp_unix/qox1" -a -d "$temp_unix/qox2"
+
+# -- An error after the container is read: 11, and the support folder is removed all the same.
+mkdir -p "$out/support-msi/setup.msi"
+echo x > "$out/support-msi/setup.msi/blocker.txt"
+build_setup msi "$here/scripts/basic.vms" --support "$out/support-msi" --msi "$out/support-msi/setup.msi/blocker.txt"
+clean_temp
+run msi "$out/msi/setup.exe" /s "/l=$traces_win\\msi.log"
+check "a failed installer-package copy exits with 11 (got $code)" test "$code" = 11
+check "exit 11 stops the trace in the copy and then cleans up" \
+  test "$(trace_text "$traces_unix/msi.log" | tail -n 4)" = $'    <ResourcePath>\n  <CachedSupportDir>\n  </CachedSupportDir>\n</Velmora>'
+check "exit 11 removes the support folder" test ! -e "$temp_unix/qox1"
+run_interactive msi-interactive "$out/msi/setup.exe"
+check "interactive exit 11 (got $code)" test "$code" = 11
+check "interactive exit 11 shows the runtime error (got: $box)" \
+  test "$(printf '%s\n' "$box" | head -n 2 | cut -c1-32)" = $'caption: Velmora Wizard\ntext: Runtime error in install: '
+
+# -- A broken container is an unexpected error: 11.
 printf 'media-mode 1\n' > "$out/broken.vms"
-"$builder" build "$out/broken.vms" --engine "$engine" --out "$out/broken" 2>>"$out/build.err"
+build_setup broken "$out/broken.vms"
 python3 - "$out/broken/setup.exe" <<'PY'
 import sys
 p = sys.argv[1]
@@ -84,12 +180,13 @@ PY
 run broken "$out/broken/setup.exe" /s "/l=$traces_win\\broken.log"
 check "broken container exits with 11 (got $code)" test "$code" = 11
 check "broken container stops the trace in the container read" \
-  test "$(trace_text "$traces_unix/broken.log" | tail -n 2 | head -n 1)" = "    <GlobalLists>"
+  test "$(trace_text "$traces_unix/broken.log" | sed -n 9p)" = "    <GlobalLists>"
 
-# 5. No /l= switch: no trace file anywhere in the traces folder.
+# -- No /l= switch: no trace file.
 n_before=$(ls "$traces_unix" | wc -l)
 run quiet "$out/basic/setup.exe" /s
 check "a run without /l= exits with 0 (got $code)" test "$code" = 0
 check "a run without /l= writes no trace" test "$(ls "$traces_unix" | wc -l)" = "$n_before"
 
+clean_temp
 finish

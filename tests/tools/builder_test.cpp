@@ -69,8 +69,12 @@ command Fancy Plugin
   media plugins\fancy\
 command If
   flag c
-  listed
+  | TARGETDIR
+  | 0
+  |
+  | FALSE
 command End
+  listed
 )";
 
 std::string Compile(const std::string& source, const std::string& name = "main.vms", std::uint64_t seed = 7) {
@@ -92,7 +96,7 @@ TEST(ScriptSource, EveryItemReachesTheContainer) {
     EXPECT_FALSE(c.IsCommentedOut(3));
     EXPECT_EQ(c.commandMedia[2], L"plugins\\fancy\\");
     EXPECT_EQ(c.sourcePositions[0], L"main.vms*38");
-    EXPECT_EQ(c.sourcePositions[4], L"main.vms*52");
+    EXPECT_EQ(c.sourcePositions[4], L"main.vms*55");
     EXPECT_EQ(c.includes, std::vector<std::wstring>(5, L"0*0"));
     EXPECT_EQ(c.title, L"Sample Product");
     EXPECT_EQ(c.productCode, L"{AAAAAAAA-0000-0000-0000-000000000001}");
@@ -215,7 +219,7 @@ TEST_F(BuilderFiles, IncludesAreInlinedWithLevelResultAndPositions) {
         ReadContainer(JoinItems(CompileSourceFile(dir_ / "main.vms", SourceOptions{1})));
     ASSERT_EQ(c.CommandCount(), 5u);
     EXPECT_EQ(c.commandNames[2], L"Set Variable");
-    EXPECT_EQ(c.includes, (std::vector<std::wstring>{L"0*0", L"RESULT*1", L"0*2", L"0*2", L"0*0"}));
+    EXPECT_EQ(c.includes, (std::vector<std::wstring>{L"0*0", L"RESULT*1", L"*2", L"*2", L"0*0"}));
     const std::wstring base = (dir_ / "inc").generic_wstring();
     EXPECT_EQ(c.sourcePositions[1], base + L"/first.vms*1");
     EXPECT_EQ(c.sourcePositions[3], base + L"/second.vms*2");
@@ -258,6 +262,23 @@ TEST_F(BuilderFiles, CommandLineRefusesABrokenScriptAndWritesNothing) {
         << Slurp(dir_ / "err.txt");
     EXPECT_FALSE(fs::exists(dir_ / "out.bin"));
     EXPECT_EQ(RunBuilder("compile", dir_ / "err.txt"), 2);
+}
+
+TEST_F(BuilderFiles, CommandLineRefusesAScriptThatDoesNotCompile) {
+    Write("main.vms", "command Comment\n\ncommand GoTo Label\n  | FINISH\n");
+    EXPECT_EQ(RunBuilder("compile " + (dir_ / "main.vms").string() + " --output " + (dir_ / "out.bin").string(),
+                         dir_ / "err.txt"),
+              1);
+    EXPECT_NE(Slurp(dir_ / "err.txt").find("main.vms:3: LABEL undefined: FINISH"), std::string::npos)
+        << Slurp(dir_ / "err.txt");
+    EXPECT_FALSE(fs::exists(dir_ / "out.bin"));
+    Write("open.vms", "command While\n  | TARGETDIR\n  | 0\n  |\n  | FALSE\n");
+    EXPECT_EQ(RunBuilder("compile " + (dir_ / "open.vms").string() + " --output " + (dir_ / "out.bin").string(),
+                         dir_ / "err.txt"),
+              1);
+    EXPECT_NE(Slurp(dir_ / "err.txt").find("open.vms: at the end of the script: Insufficient WEND statements"),
+              std::string::npos)
+        << Slurp(dir_ / "err.txt");
 }
 
 TEST_F(BuilderFiles, CommandLineCompilesAndPrints) {

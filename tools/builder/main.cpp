@@ -1,6 +1,8 @@
 // setup-builder: turns a script source into a setup, and a setup back into
 // script source.
 #include "container/image.hpp"
+#include "core/text.hpp"
+#include "engine/compiler.hpp"
 #include "tools/builder/assemble.hpp"
 #include "tools/builder/script_source.hpp"
 
@@ -74,12 +76,33 @@ SourceOptions SourceOptionsOf(const Args& args) {
     return options;
 }
 
+// The script is compiled as the engine will compile it, so that an author
+// learns of a broken script when building it, not when a user runs it.
+// The error names the offending command's source position.
+void CheckScript(const std::string& containerBytes, const std::string& scriptPath) {
+    const container::Container c = container::ReadContainer(containerBytes);
+    const engine::CompileResult result = engine::CompileScript(c);
+    if (result.Succeeded()) return;
+    std::string where = scriptPath + ": at the end of the script";
+    const auto index = static_cast<std::size_t>(result.index);
+    if (result.index != engine::kImbalanceIndex && index < c.sourcePositions.size()) {
+        const std::wstring& position = c.sourcePositions[index];
+        const auto star = position.rfind(L'*');
+        const auto line = text::ParseInt64(std::wstring_view(position).substr(star + 1));
+        if (star != std::wstring::npos && line) {
+            where = text::ToUtf8(position.substr(0, star)) + ":" + std::to_string(*line + 1);
+        }
+    }
+    throw BuildError(where + ": " + text::ToUtf8(result.message));
+}
+
 int Build(const Args& args) {
     if (args.positional.size() != 1) return Usage("build needs one script");
     const auto engine = Option(args, "--engine");
     const auto out = Option(args, "--out");
     if (!engine || !out) return Usage("build needs --engine and --out");
     const std::string containerBytes = container::JoinItems(CompileSourceFile(args.positional[0], SourceOptionsOf(args)));
+    CheckScript(containerBytes, args.positional[0]);
     SetupLayout layout;
     layout.engine = *engine;
     layout.outFolder = *out;
@@ -98,7 +121,9 @@ int Compile(const Args& args) {
     if (args.positional.size() != 1) return Usage("compile needs one script");
     const auto output = Option(args, "--output");
     if (!output) return Usage("compile needs --output");
-    WriteBytes(*output, container::JoinItems(CompileSourceFile(args.positional[0], SourceOptionsOf(args))));
+    const std::string containerBytes = container::JoinItems(CompileSourceFile(args.positional[0], SourceOptionsOf(args)));
+    CheckScript(containerBytes, args.positional[0]);
+    WriteBytes(*output, containerBytes);
     return 0;
 }
 

@@ -65,7 +65,7 @@ struct Command {
 };
 
 struct IncludeFrame {
-    std::wstring result;  // "0" when none
+    std::wstring result;  // "0" for the main script, empty for an include without one
     std::size_t level = 0;
 };
 
@@ -177,7 +177,9 @@ void Compiler::CompileFile(std::string_view source, const std::string& name, con
         if (keyword == "listed") { CurrentCommand(keyword).listed = true; continue; }
 
         if (keyword == "include" || keyword == "include-into") {
-            std::wstring result = L"0";
+            // An include without a result variable carries an empty name
+            // ("*1"); only the main script's commands carry "0".
+            std::wstring result;
             std::wstring target = rest;
             if (keyword == "include-into") {
                 const auto space = rest.find(L' ');

@@ -1,0 +1,126 @@
+#include "vars/hash_table.hpp"
+
+#include "core/text.hpp"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace velmora::vars {
+namespace {
+
+std::uint64_t Threshold(std::size_t capacity, double loadFactor) {
+    return static_cast<std::uint64_t>(std::llround(static_cast<double>(capacity) * loadFactor));
+}
+
+}  // namespace
+
+TStringHashTable::TStringHashTable(std::size_t initialCapacity, double loadFactor)
+    : initialCapacity_(initialCapacity), loadFactor_(loadFactor) {
+    if (!(loadFactor >= 0.1 && loadFactor <= 7.0)) throw std::out_of_range("Argument out of range");
+    Allocate(initialCapacity);
+}
+
+TStringHashTable::~TStringHashTable() { FreeAll(); }
+
+void TStringHashTable::Allocate(std::size_t capacity) {
+    buckets_.clear();
+    buckets_.resize(capacity);
+    threshold_ = Threshold(capacity, loadFactor_);
+}
+
+void TStringHashTable::CheckNotIterating() const {
+    if (iterating_) throw std::logic_error("Can not modify a collection while iterating");
+}
+
+TStringHashTable::Entry* TStringHashTable::FindEntry(std::wstring_view key, std::size_t hash) const {
+    if (buckets_.empty()) return nullptr;
+    for (Entry* e = buckets_[hash % buckets_.size()].get(); e != nullptr; e = e->next.get()) {
+        if (e->hash == hash && text::SameText(e->key, key)) return e;
+    }
+    return nullptr;
+}
+
+const std::wstring* TStringHashTable::Find(std::wstring_view key) const {
+    const Entry* e = FindEntry(key, text::CaseInsensitiveHash{}(key));
+    return e != nullptr ? &e->value : nullptr;
+}
+
+void TStringHashTable::Put(std::wstring_view key, std::wstring_view value) {
+    CheckNotIterating();
+    if (count_ >= threshold_) Grow();
+    const std::size_t hash = text::CaseInsensitiveHash{}(key);
+    if (Entry* e = FindEntry(key, hash)) {
+        e->value.assign(value);
+        return;
+    }
+    auto entry = std::make_unique<Entry>();
+    entry->hash = hash;
+    entry->key.assign(key);
+    entry->value.assign(value);
+    auto& head = buckets_[hash % buckets_.size()];
+    entry->next = std::move(head);
+    head = std::move(entry);
+    ++count_;
+}
+
+void TStringHashTable::Grow() {
+    const std::size_t capacity = buckets_.empty() ? 32 : buckets_.size() * 2;
+    std::vector<std::unique_ptr<Entry>> grown(capacity);
+    // Stored hashes are reused; nothing is rehashed.
+    for (auto& head : buckets_) {
+        while (head) {
+            std::unique_ptr<Entry> e = std::move(head);
+            head = std::move(e->next);
+            auto& target = grown[e->hash % capacity];
+            e->next = std::move(target);
+            target = std::move(e);
+        }
+    }
+    buckets_ = std::move(grown);
+    threshold_ = Threshold(capacity, loadFactor_);
+}
+
+void TStringHashTable::Remove(std::wstring_view key) {
+    CheckNotIterating();
+    if (buckets_.empty()) return;
+    const std::size_t hash = text::CaseInsensitiveHash{}(key);
+    std::unique_ptr<Entry>* link = &buckets_[hash % buckets_.size()];
+    while (*link) {
+        Entry& e = **link;
+        if (e.hash == hash && text::SameText(e.key, key)) {
+            *link = std::move(e.next);  // frees the entry
+            --count_;
+            return;
+        }
+        link = &e.next;
+    }
+}
+
+void TStringHashTable::FreeAll() {
+    // Chains are unlinked one entry at a time: a long chain must not free
+    // itself recursively.
+    for (auto& head : buckets_) {
+        while (head) head = std::move(head->next);
+    }
+    count_ = 0;
+}
+
+void TStringHashTable::Clear() {
+    CheckNotIterating();
+    FreeAll();
+    Allocate(initialCapacity_);
+}
+
+void TStringHashTable::ForEach(
+    const std::function<void(const std::wstring& key, const std::wstring& value)>& visit) const {
+    struct Guard {
+        bool& flag;
+        explicit Guard(bool& f) : flag(f) { flag = true; }
+        ~Guard() { flag = false; }
+    } guard(iterating_);
+    for (const auto& head : buckets_) {
+        for (const Entry* e = head.get(); e != nullptr; e = e->next.get()) visit(e->key, e->value);
+    }
+}
+
+}  // namespace velmora::vars
