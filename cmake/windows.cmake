@@ -4,7 +4,8 @@
 set(VELMORA_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_compile_definitions(UNICODE _UNICODE WINVER=0x0A00 _WIN32_WINNT=0x0A00)
 
-add_library(velmora_core STATIC ${VELMORA_CORE_SOURCES} win/core_system.cpp win/file.cpp win/registry.cpp)
+add_library(velmora_core STATIC ${VELMORA_CORE_SOURCES} win/core_system.cpp win/file.cpp win/registry.cpp
+            win/redirection.cpp commands/variables_win.cpp)
 
 # System queries and the predefined variables built on them: platform-bound,
 # over the Win32 wrappers of win/.
@@ -33,9 +34,9 @@ target_link_libraries(velmora_media PUBLIC velmora_core ole32 shell32)
 
 # The engine: a GUI program, stripped so that the file ends where its last
 # section ends and a bare engine carries no container.
-add_executable(setup WIN32 startup/main.cpp startup/startup.cpp startup/startup_windows.cpp win/message.cpp
+add_executable(setup WIN32 startup/main.cpp startup/startup.cpp startup/startup_windows.cpp startup/run_platform.cpp win/message.cpp
                startup/res/setup.rc)
-target_link_libraries(setup PRIVATE velmora_core velmora_media)
+target_link_libraries(setup PRIVATE velmora_core velmora_media velmora_sysinfo)
 add_dependencies(setup qox)
 target_link_options(setup PRIVATE -municode -s ${VELMORA_STATIC_RUNTIME})
 
@@ -61,6 +62,7 @@ set(VELMORA_HOST_BUILDER "" CACHE FILEPATH "setup-builder of the host build, for
 file(GLOB VELMORA_CORE_TESTS CONFIGURE_DEPENDS tests/core/*.cpp)
 file(GLOB VELMORA_WIN_TESTS CONFIGURE_DEPENDS tests/win/*.cpp)
 add_executable(velmora_win_tests ${VELMORA_CORE_TESTS} ${VELMORA_WIN_TESTS})
+target_sources(velmora_win_tests PRIVATE startup/run_platform.cpp win/message.cpp)
 target_link_libraries(velmora_win_tests PRIVATE velmora_core velmora_sysinfo velmora_media GTest::gtest_main)
 add_dependencies(velmora_win_tests qox setup)
 target_compile_definitions(velmora_win_tests PRIVATE VELMORA_QOX_LIB="$<TARGET_FILE:qox>" VELMORA_ENGINE="$<TARGET_FILE:setup>")
@@ -89,6 +91,11 @@ if(VELMORA_HOST_BUILDER)
   # Runs under Xvfb restart the prefix's wineserver: nothing else may run then.
   set_tests_properties(e2e_engine PROPERTIES FIXTURES_SETUP setups RUN_SERIAL TRUE)
   set_tests_properties(win_tests PROPERTIES FIXTURES_REQUIRED setups)
+  add_test(NAME e2e_scripts
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/scripts.sh
+                   ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:setup> ${VELMORA_HOST_BUILDER}
+                   ${CMAKE_BINARY_DIR}/script-setups $<TARGET_FILE:message_probe> $<TARGET_FILE:qox>)
+  set_tests_properties(e2e_scripts PROPERTIES RUN_SERIAL TRUE)
 endif()
 
 # Archive tests: fixtures made by the Linux 7zz (and hostile names patched in)

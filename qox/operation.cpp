@@ -194,8 +194,14 @@ DWORD LoadSevenZip(const std::wstring& folder) {
         // Already loaded in this process; the folder still gets its copy.
         return PlaceSevenZip(path, bytes) ? kOk : kNoSevenZip;
     }
-    if (!PlaceSevenZip(path, bytes)) return kNoSevenZip;
-    HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // Another engine starting at the same moment deletes the old copy before
+    // its own library writes it again: a copy that vanished between placing
+    // and loading is placed once more.
+    HMODULE module = nullptr;
+    for (int attempt = 0; attempt < 3 && module == nullptr; ++attempt) {
+        if (!PlaceSevenZip(path, bytes)) continue;
+        module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
     if (module == nullptr) return kNoSevenZip;
     auto create = reinterpret_cast<sz::CreateObjectFn>(reinterpret_cast<void*>(::GetProcAddress(module, "CreateObject")));
     if (create == nullptr) {

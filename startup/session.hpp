@@ -34,6 +34,7 @@ struct Session {
     std::wstring dataFolder;         // the current media folder; media commands may change it
     std::wstring initialDataFolder;  // as start-up set it, for bootstrap
     std::wstring supportArchivePath;
+    std::wstring msiPackage;         // the Windows Installer package in the support folder (MSIFILE)
 
     // Command line.
     std::wstring commandLineText;
@@ -56,6 +57,15 @@ struct Session {
 
     // The container lists, from the container read until start-up frees them.
     std::unique_ptr<container::Container> container;
+
+    // The session platform: "Win32", "x64" or "ia64"; "Win32" at the start
+    // of every script run, changed by Set 64 Bit Mode.
+    std::wstring platform = L"Win32";
+
+    // Set by the script: variables kept with the installed product, and the
+    // download timeout in seconds.
+    std::vector<std::wstring> persistedVariables;
+    int downloadTimeout = 10;
 
     std::uint32_t exitCode = 0;
 };

@@ -3,14 +3,18 @@
 // dialogs, the hand-off to the script engine, clean-up and the exit code.
 #include "startup/startup.hpp"
 
+#include "commands/windows_handlers.hpp"
 #include "container/container.hpp"
 #include "container/image.hpp"
 #include "core/text.hpp"
-#include "engine/script_engine.hpp"
+#include "engine/bootstrap.hpp"
+#include "engine/run.hpp"
 #include "l10n/builtin_messages.hpp"
 #include "media/extract.hpp"
 #include "startup/command_line.hpp"
 #include "startup/preload.hpp"
+#include "startup/run_platform.hpp"
+#include "startup/run_report.hpp"
 #include "startup/session.hpp"
 #include "startup/startup_windows.hpp"
 #include "startup/trace.hpp"
@@ -36,20 +40,8 @@ constexpr std::uint32_t kExitSupportArchiveFailed = 15;
 // so the support folder stays behind for inspection.
 struct EndNow {
     std::uint32_t code;
+    std::wstring message;
 };
-
-std::wstring ModulePath(HMODULE module) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) throw std::runtime_error("GetModuleFileNameW failed");
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);  // the name was cut short: try a larger buffer
-    }
-}
 
 // The temporary folder in its long form, with a trailing backslash, created if missing.
 std::wstring TemporaryFolder() {
@@ -143,7 +135,7 @@ std::uint64_t StubSize() {
 
 void FailWith(const std::wstring& message, std::uint32_t code) {
     win::ShowError(message, StartupOwnerWindow());
-    throw EndNow{code};
+    throw EndNow{code, message};
 }
 
 // Copies the container out of the engine file to "qox.tmp" and reads it.
@@ -229,13 +221,43 @@ void RemoveSupportFolder(const Session& s) {
 
 }  // namespace
 
+namespace {
+
+// How the script run ended, for the run report.
+void ReportOutcome(RunReport& report, const engine::RunOutcome& outcome) {
+    switch (outcome.end) {
+        case engine::RunEnd::Completed:
+        case engine::RunEnd::MediaRemoved: report.end = outcome.terminated ? L"terminated" : L"completed"; break;
+        case engine::RunEnd::CompileFailed: report.end = L"compileError"; break;
+        case engine::RunEnd::SecondInstance: report.end = L"secondInstance"; break;
+        case engine::RunEnd::Cancelled: report.end = L"cancelled"; break;
+        case engine::RunEnd::RuntimeError: report.end = L"runtimeError"; break;
+    }
+    report.message = outcome.message;
+    report.commandIndex = outcome.index;
+    report.sourceFile = outcome.sourceFile;
+    report.sourceLine = outcome.sourceLine;
+}
+
+// Ends the process at once with this code, after the report.
+[[noreturn]] void TerminateNow(const RunReport& report, std::uint32_t code) {
+    WriteRunReport(report, code);
+    ::TerminateProcess(::GetCurrentProcess(), code);
+    ::ExitProcess(code);
+}
+
+}  // namespace
+
 std::uint32_t RunEngine() {
     Session& s = TheSession();
+    RunReport report;
     try {
         const CommandLine cl = ParseCommandLine(::GetCommandLineW());
         if (cl.outOfProcessExtract) return media::RunOutOfProcessExtractor(cl.parameterFile);
+        report.path = ReportPathOf(SplitArguments(::GetCommandLineW()));
 
-        const std::wstring enginePath = ModulePath(nullptr);
+        const std::wstring enginePath = win::ModulePath(nullptr);
+        if (enginePath.empty()) throw std::runtime_error("the engine cannot find its own file");
         RecordWindowsVersion(s.os);
         RegisterWithShell(s.os, enginePath);
 
@@ -262,10 +284,16 @@ std::uint32_t RunEngine() {
         s.supportFolder = CreateSupportFolder(s.tempFolder);
         Trace(L"    </SupportDir>");
         Trace(L"  <SetupSplash>");
+        bool secondInstance = false;
         if (!cl.noStartupWindows) ShowStartupWindows(s.engineFolder + L"setup.bmp");
 
         try {
             ReadOwnContainer(s, enginePath);
+            report.haveSetup = true;
+            report.title = s.container->title;
+            report.version = s.container->version;
+            report.productCode = s.container->productCode;
+            report.revisionCode = s.container->revisionCode;
             UnpackSupportArchive(s);
             CopyInstallerFiles(s);
             s.dataFolder = s.engineFolder + L"data\\";
@@ -275,7 +303,15 @@ std::uint32_t RunEngine() {
             Trace(L"  </SetupSplash>");
 
             Trace(L"  <RunScript>");
-            engine::RunScript(*s.container, s.supportFolder + s.engineBaseName + L".msi");
+            commands::InstallWindowsHandlers();
+            WindowsRunPlatform platform(*s.container);
+            const engine::RunOutcome outcome =
+                engine::RunScript(*s.container, s.supportFolder + s.engineBaseName + L".msi", platform);
+            ReportOutcome(report, outcome);
+            // A script that does not compile never runs: the process ends
+            // at once, shows nothing and leaves the support folder.
+            if (outcome.end == engine::RunEnd::CompileFailed) TerminateNow(report, engine::kExitCompileFailed);
+            secondInstance = outcome.end == engine::RunEnd::SecondInstance;
             engine::WriteEngineCache();
             Trace(L"  </RunScript>");
 
@@ -286,16 +322,24 @@ std::uint32_t RunEngine() {
             throw;
         } catch (const std::exception& e) {
             CloseStartupWindows();
-            win::ShowError(L"Runtime error in install: " + text::FromUtf8(e.what()));
+            const std::wstring message = L"Runtime error in install: " + text::FromUtf8(e.what());
+            win::ShowError(message);
             s.exitCode = kExitUnexpected;
+            report.end = L"startupFailure";
+            report.message = message;
         }
         RemoveSupportFolder(s);
-        if (engine::IsSecondInstance()) ::TerminateProcess(::GetCurrentProcess(), 0);
+        if (secondInstance) TerminateNow(report, 0);
+        WriteRunReport(report, s.exitCode);
         return s.exitCode;
     } catch (const EndNow& end) {
         CloseStartupWindows();
+        report.message = end.message;
+        WriteRunReport(report, end.code);
         return end.code;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        report.message = text::FromUtf8(e.what());
+        WriteRunReport(report, kExitUnexpected);
         return kExitUnexpected;
     }
 }

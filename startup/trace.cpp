@@ -36,6 +36,10 @@ std::wstring TracePath() {
 void Trace(std::wstring_view line) {
     const std::wstring path = TracePath();
     if (path.empty()) return;
+    // Appends of one process are serialised, so that its lines never tear
+    // even where the file system does not make appends atomic.
+    static std::mutex writeLock;
+    std::lock_guard<std::mutex> guard(writeLock);
     if (g_firstWrite.exchange(false)) {
         sys::AppendFileBytes(path, {}, sys::AppendMode::CreateOrTruncate);
     }

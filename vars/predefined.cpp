@@ -72,14 +72,6 @@ std::wstring LocaleText(bool date) {
     return n > 0 ? std::wstring(buffer) : std::wstring();
 }
 
-std::vector<PredefinedValue> WorkerValues() {
-    const std::wstring tick = Tick();
-    return {
-        {L"VORP_thProgress", L"0"},       {L"VORP_thMax", L"100"},          {L"VORP_thMin", L"0"},
-        {L"VORP_thProgressText", L""},    {L"VORP_thFinished", L"FALSE"},   {L"VORP_thCancelled", L"FALSE"},
-        {L"VORP_IsCancelled", L"FALSE"},  {L"VORP_LastDelegateTick", tick}, {L"VORP_LastActiveTick", tick},
-    };
-}
 
 std::vector<PredefinedValue> PreInitializationValues(const RunValues& run) {
     return {
@@ -175,33 +167,21 @@ std::vector<PredefinedValue> InitializationValues(const RunValues& run) {
     };
 }
 
-std::vector<PredefinedValue> CommandLineValues() {
-    const auto& assignments = TheSession().commandLineAssignments;
-    std::vector<PredefinedValue> values;
-    for (std::size_t i = 0; i + 1 < assignments.size(); i += 2) {
-        values.push_back({text::Upper(assignments[i]), assignments[i + 1]});
-    }
-    return values;
-}
 
 }  // namespace
 
 std::wstring_view PhaseOrigin(Phase phase) {
     switch (phase) {
-    case Phase::Workers: return L"Workers";
     case Phase::PreInitialization: return L"Pre-Initialization";
     case Phase::Initialization: return L"Initialization";
-    case Phase::CommandLine: return kOriginInjectOverride;
     }
     return L"";
 }
 
 std::vector<PredefinedValue> PredefinedValues(Phase phase, const RunValues& run) {
     switch (phase) {
-    case Phase::Workers: return WorkerValues();
     case Phase::PreInitialization: return PreInitializationValues(run);
     case Phase::Initialization: return InitializationValues(run);
-    case Phase::CommandLine: return CommandLineValues();
     }
     return {};
 }
@@ -209,57 +189,12 @@ std::vector<PredefinedValue> PredefinedValues(Phase phase, const RunValues& run)
 void SetPredefinedVariables(Phase phase, const RunValues& run) {
     const std::wstring_view origin = PhaseOrigin(phase);
     for (const PredefinedValue& v : PredefinedValues(phase, run)) {
-        switch (phase) {
-        case Phase::Workers:
-            // The worker channel is never protected: a command-line value
-            // must not be able to freeze it.
-            Variables().SetItem(v.name, v.value);
-            break;
-        case Phase::CommandLine:
-            if (VariableExists(v.name)) {
-                AssignVariable(v.name, v.value, origin);
-            } else {
-                SetVariable(v.name, v.value, origin);
-            }
-            break;
-        default:
-            if (v.onlyWhenUndefined && VariableExists(v.name)) break;
-            SetVariable(v.name, v.value, origin);
-            break;
-        }
+        if (v.onlyWhenUndefined && VariableExists(v.name)) continue;
+        SetVariable(v.name, v.value, origin);
     }
-}
-
-void PreparePredefinedVariables(const RunValues& run, const std::function<void()>& bootstrap) {
-    ClearVariables();
-    SetPredefinedVariables(Phase::Workers, run);
-    SetPredefinedVariables(Phase::PreInitialization, run);
-    // Bootstrap and maintenance detection: product identity, maintenance
-    // state and the install values of an installed instance (phase "Bootstrap").
-    if (bootstrap) bootstrap();
-    SetPredefinedVariables(Phase::Initialization, run);
-    SetPredefinedVariables(Phase::CommandLine, run);
 }
 
 std::wstring CurrentDateText() { return LocaleText(true); }
 std::wstring CurrentTimeText() { return LocaleText(false); }
-
-void RefreshBeforeCommand() {
-    constexpr std::wstring_view kOrigin = L"Main Loop";
-    SetVariable(L"DATE", CurrentDateText(), kOrigin);
-    SetVariable(L"TIME", CurrentTimeText(), kOrigin);
-    Session& s = TheSession();
-    SetTracePath(GetVariable(L"LOGGED"));
-    s.silent = TextToBool(GetVariable(L"SILENT"));
-    s.captionTitle = GetVariable(L"TITLE");
-    s.captionLogo = text::SameText(GetVariable(L"VORPLOGO"), L"TRUE");
-}
-
-bool WatchedVariable::Changed() {
-    std::wstring now = GetVariable(name_);
-    if (now == last_) return false;
-    last_ = std::move(now);
-    return true;
-}
 
 }  // namespace velmora::vars

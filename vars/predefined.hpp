@@ -1,17 +1,11 @@
-// The predefined variables: what the script engine puts into the store
-// before the first command of a run, phase by phase, and what it refreshes
-// before every command.
+// The predefined variables that come from the system and the session: the
+// phases "Pre-Initialization" (TARGETDIR, STARTMENU, ALLUSERS) and
+// "Initialization" (engine settings and session values). The script run
+// calls them in its preparation, around bootstrap, and writes the reserved
+// worker variables and the command-line assignments itself.
 //
 // Platform-bound (the values come from the system queries and the session);
-// the store itself is core. The execution loop calls the phases in this
-// order:
-//   ClearVariables();
-//   SetPredefinedVariables(Phase::Workers, run);
-//   SetPredefinedVariables(Phase::PreInitialization, run);
-//   ... bootstrap sets its values here (phase "Bootstrap") ...
-//   SetPredefinedVariables(Phase::Initialization, run);
-//   SetPredefinedVariables(Phase::CommandLine, run);
-// PreparePredefinedVariables does exactly that, with the bootstrap as a call.
+// the store itself is core.
 #pragma once
 
 #include "container/container.hpp"
@@ -24,10 +18,8 @@
 namespace velmora::vars {
 
 enum class Phase {
-    Workers,            // reserved worker variables, written without protection
     PreInitialization,  // TARGETDIR, STARTMENU, ALLUSERS
     Initialization,     // engine settings and session values
-    CommandLine,        // the NAME=VALUE assignments of the command line
 };
 
 // The phase name, which is also the origin of the phase's writes.
@@ -46,38 +38,14 @@ struct PredefinedValue {
     bool onlyWhenUndefined = false;  // a default that keeps a value defined earlier
 };
 
-// The values of a phase, in the order they are set (the command-line phase
-// lists the assignments, names upper-cased).
+// The values of a phase, in the order they are set.
 std::vector<PredefinedValue> PredefinedValues(Phase phase, const RunValues& run);
 
 // Writes the values of one phase to the store.
 void SetPredefinedVariables(Phase phase, const RunValues& run);
 
-// Every phase in order, after emptying the store; `bootstrap` runs between
-// "Pre-Initialization" and "Initialization" (it may be empty).
-void PreparePredefinedVariables(const RunValues& run, const std::function<void()>& bootstrap);
-
-// Before every command: DATE and TIME anew, then LOGGED, SILENT, TITLE and
-// VORPLOGO copied to the trace log path, the silent flag and the caption.
-void RefreshBeforeCommand();
-
 // The current date and time in the user's short date and time formats.
 std::wstring CurrentDateText();
 std::wstring CurrentTimeText();
-
-// Notices changes of a watched variable (LANGUAGE, OVERRIDECACHE) between
-// two looks, for the loop to act on them once.
-class WatchedVariable {
-public:
-    explicit WatchedVariable(std::wstring name) : name_(std::move(name)) {}
-    // True when the value differs from the one of the previous call (the
-    // first call compares against the empty text).
-    bool Changed();
-    const std::wstring& Last() const { return last_; }
-
-private:
-    std::wstring name_;
-    std::wstring last_;
-};
 
 }  // namespace velmora::vars

@@ -1,7 +1,10 @@
-// The predefined variables after preparation: their names and phases, their
-// values on this machine and user (against what Win32 reports), and the
-// command-line assignments on silent and interactive runs.
+// The predefined variables after the run's preparation: their names and
+// phases, their values on this machine and user (against what Win32
+// reports), and the command-line assignments on silent and interactive runs.
 #include "vars/predefined.hpp"
+
+#include "engine/run.hpp"
+#include "startup/run_platform.hpp"
 
 #include "core/text.hpp"
 #include "startup/session.hpp"
@@ -51,16 +54,26 @@ protected:
     // The bootstrap stand-in: what bootstrap would compute on a first run.
     static void Bootstrap() { SetVariable(L"TARGETDIR", L"C:\\Program Files\\Sample Product\\", L"Bootstrap"); }
 
+    // The run's preparation on an empty script: the store then holds every
+    // predefined variable. `bootstrap` stands in for bootstrap.
+    struct Platform : WindowsRunPlatform {
+        Platform(const container::Container& c, std::function<void()> b) : WindowsRunPlatform(c), bootstrap(std::move(b)) {}
+        void Bootstrap() override {
+            if (bootstrap) bootstrap();
+        }
+        std::function<void()> bootstrap;
+    };
+    void Prepare(std::function<void()> bootstrap) {
+        Platform platform(c_, std::move(bootstrap));
+        const engine::RunOutcome outcome = engine::RunScript(c_, run_.msiFile, platform);
+        ASSERT_EQ(outcome.end, engine::RunEnd::Completed) << Narrow(outcome.message);
+    }
+
     container::Container c_;
     RunValues run_;
 };
 
 TEST_F(Predefined, EachPhaseSetsItsTableInOrder) {
-    const std::vector<std::wstring> workers = {
-        L"VORP_thProgress",   L"VORP_thMax",       L"VORP_thMin",       L"VORP_thProgressText",
-        L"VORP_thFinished",   L"VORP_thCancelled", L"VORP_IsCancelled", L"VORP_LastDelegateTick",
-        L"VORP_LastActiveTick"};
-    EXPECT_EQ(Names(Phase::Workers, run_), workers);
     const std::vector<std::wstring> pre = {L"TARGETDIR", L"STARTMENU", L"ALLUSERS"};
     EXPECT_EQ(Names(Phase::PreInitialization, run_), pre);
     const std::vector<std::wstring> init = {
@@ -79,13 +92,12 @@ TEST_F(Predefined, EachPhaseSetsItsTableInOrder) {
     EXPECT_EQ(Names(Phase::Initialization, run_), init);
     EXPECT_EQ(PhaseOrigin(Phase::PreInitialization), L"Pre-Initialization");
     EXPECT_EQ(PhaseOrigin(Phase::Initialization), L"Initialization");
-    EXPECT_EQ(PhaseOrigin(Phase::CommandLine), L"Inject Override Command Line");
 }
 
 TEST_F(Predefined, BootstrapRunsBetweenPreInitializationAndInitialization) {
     SetVariable(L"LEFTOVER", L"from an earlier run", L"Set Variable Action");
     bool called = false;
-    PreparePredefinedVariables(run_, [&] {
+    Prepare([&] {
         called = true;
         EXPECT_FALSE(VariableExists(L"LEFTOVER")) << "the store is emptied first";
         EXPECT_EQ(GetVariable(L"VORP_thMax"), L"100");
@@ -109,7 +121,7 @@ TEST_F(Predefined, BootstrapRunsBetweenPreInitializationAndInitialization) {
 }
 
 TEST_F(Predefined, DefaultsOnlyWhenUndefinedAreDefinedOnAFirstRun) {
-    PreparePredefinedVariables(run_, {});
+    Prepare({});
     EXPECT_EQ(GetVariable(L"NATIVE_ENGINE"), L"FALSE");
     EXPECT_TRUE(VariableExists(L"OVERRIDECACHE"));
     EXPECT_EQ(GetVariable(L"OVERRIDECACHE"), L"");
@@ -118,7 +130,7 @@ TEST_F(Predefined, DefaultsOnlyWhenUndefinedAreDefinedOnAFirstRun) {
 TEST_F(Predefined, ValuesOnThisMachineAndUser) {
     SetTracePath(L"c:\\logs\\setup.txt");
     const DWORD before = ::GetTickCount();
-    PreparePredefinedVariables(run_, Bootstrap);
+    Prepare(Bootstrap);
     const DWORD after = ::GetTickCount();
 
     // The user is an elevated administrator under Wine.
@@ -197,7 +209,7 @@ TEST_F(Predefined, CommandLinePathsGiveTheSetupPathReference) {
         Reset();
         TheSession().gpoPath = c.gpo;
         TheSession().wrapperPath = c.wrapper;
-        PreparePredefinedVariables(run_, {});
+        Prepare({});
         const std::string label = Narrow(c.gpo) + " | " + Narrow(c.wrapper);
         EXPECT_EQ(GetVariable(L"GPOPATH"), c.gpoPath) << label;
         EXPECT_EQ(GetVariable(L"SFXPATH"), c.sfxPath) << label;
@@ -214,7 +226,7 @@ TEST_F(Predefined, CommandLineAssignmentsOverrideEveryDefault) {
         s.silent = silent;
         s.commandLineAssignments = {L"TARGETDIR", L"D:\\App", L"NATIVE_ENGINE", L"TRUE", L"OVERRIDECACHE",
                                     L"E:\\Cache", L"wizard", L"BACK", L"myflag", L"on"};
-        PreparePredefinedVariables(run_, Bootstrap);
+        Prepare(Bootstrap);
         const std::string label = silent ? "silent" : "interactive";
         EXPECT_EQ(GetVariable(L"TARGETDIR"), L"D:\\App") << label << ": whatever bootstrap computed";
         EXPECT_EQ(GetVariable(L"NATIVE_ENGINE"), L"TRUE") << label;
@@ -243,51 +255,13 @@ TEST_F(Predefined, WorkerVariablesIgnoreTheCommandLineProtection) {
     Session& s = TheSession();
     s.silent = true;
     s.commandLineAssignments = {L"VORP_THPROGRESS", L"55"};
-    PreparePredefinedVariables(run_, {});
+    Prepare({});
+    // The command line comes last and may set even a worker variable...
     EXPECT_EQ(GetVariable(L"VORP_thProgress"), L"55");
-    // A second run resets the worker channel even on a silent run.
-    SetPredefinedVariables(Phase::Workers, run_);
+    // ...but a second run resets the worker channel, even on a silent run.
+    s.commandLineAssignments.clear();
+    Prepare({});
     EXPECT_EQ(GetVariable(L"VORP_thProgress"), L"0");
-}
-
-TEST_F(Predefined, BeforeEveryCommandTheSessionFollowsTheWatchedVariables) {
-    PreparePredefinedVariables(run_, {});
-    SetVariable(L"DATE", L"yesterday", L"Set Variable Action");
-    SetVariable(L"SILENT", L"true", L"Set Variable Action");
-    SetVariable(L"LOGGED", L"c:\\logs\\later.txt", L"Set Variable Action");
-    RefreshBeforeCommand();
-    const Session& s = TheSession();
-    EXPECT_EQ(GetVariable(L"DATE"), CurrentDateText());
-    EXPECT_NE(GetVariable(L"DATE"), L"yesterday");
-    EXPECT_TRUE(s.silent);
-    EXPECT_EQ(TracePath(), L"c:\\logs\\later.txt");
-    EXPECT_EQ(MessageCaption(), L"Sample Product - Velmora Wizard");
-
-    SetVariable(L"TITLE", L"Sample", L"Set Variable Action");
-    SetVariable(L"VORPLOGO", L"True", L"Set Variable Action");
-    RefreshBeforeCommand();
-    EXPECT_EQ(MessageCaption(), L"Sample");
-    // "-1" is true for TextToBool, but the caption style wants the word.
-    SetVariable(L"VORPLOGO", L"-1", L"Set Variable Action");
-    SetVariable(L"SILENT", L"-1", L"Set Variable Action");
-    RefreshBeforeCommand();
-    EXPECT_EQ(MessageCaption(), L"Sample - Velmora Wizard");
-    EXPECT_TRUE(s.silent);
-    SetVariable(L"LOGGED", L"", L"Set Variable Action");
-    RefreshBeforeCommand();
-    EXPECT_EQ(TracePath(), L"");
-}
-
-TEST_F(Predefined, WatchedVariableReportsEachChangeOnce) {
-    PreparePredefinedVariables(run_, {});
-    WatchedVariable language(L"LANGUAGE");
-    EXPECT_FALSE(language.Changed()) << "empty at the start";
-    SetVariable(L"LANGUAGE", L"German", L"Set Variable Action");
-    EXPECT_TRUE(language.Changed());
-    EXPECT_EQ(language.Last(), L"German");
-    EXPECT_FALSE(language.Changed());
-    SetVariable(L"LANGUAGE", L"French", L"Set Variable Action");
-    EXPECT_TRUE(language.Changed());
 }
 
 }  // namespace

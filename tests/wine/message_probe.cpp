@@ -58,7 +58,14 @@ BOOL CALLBACK FindBox(HWND w, LPARAM param) {
 BOOL CALLBACK PrintStatic(HWND w, LPARAM) {
     wchar_t cls[64] = {};
     GetClassNameW(w, cls, 64);
-    const std::wstring text = WindowText(w);
+    // Line breaks of the text print as line feeds, whatever the box holds.
+    std::wstring text = WindowText(w);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r') {
+            if (i + 1 < text.size() && text[i + 1] == L'\n') text.erase(i + 1, 1);
+            text[i] = L'\n';
+        }
+    }
     if (std::wstring(cls) == L"Static" && !text.empty()) std::printf("text: %s\n", Utf8(text).c_str());
     return TRUE;
 }

@@ -1,0 +1,7 @@
+#include "engine/bootstrap.hpp"
+
+namespace velmora::engine {
+
+void WriteEngineCache() {}
+
+}  // namespace velmora::engine
