@@ -9,7 +9,7 @@ bash "$root/scripts/build.sh"
 out="$build/demo"
 rm -rf "$out"
 "$build/host/setup-builder" build "$root/examples/sample.vms" --engine "$build/win/setup.exe" \
-    --support "$root/examples/support" --out "$out"
+    --qox "$build/win/qox.lib" --support "$root/examples/support" --out "$out"
 echo "built $out/setup.exe ($(stat -c %s "$out/setup.exe") bytes) and $out/setup.res"
 
 # The engine lower-cases the /l= path: keep the trace on the prefix's C: drive.
@@ -19,8 +19,18 @@ mkdir -p "$prefix/drive_c/velmora-demo"
 trace="$prefix/drive_c/velmora-demo/trace.log"
 rm -f "$trace"
 set +e
-"$build/win/wine-run" --timeout 120 --code-file "$out/exit-code" "$out/setup.exe" /s '/l=c:\velmora-demo\trace.log'
+report="$out/report.json"
+"$build/win/wine-run" --timeout 120 --code-file "$out/exit-code" "$out/setup.exe" /s '/l=c:\velmora-demo\trace.log' \
+    "/report=Z:${report//\//\\}"
 set -e
 echo "exit code: $(cat "$out/exit-code")"
 echo "trace log:"
 iconv -f UTF-16LE -t UTF-8 "$trace" | tr -d '\r'
+echo "run report ($report), the script's own variables:"
+python3 - "$report" <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1], encoding="utf-8"))
+print(f"  end: {r['end']}, exit code {r['exitCode']}, setup {r['setup'].get('title')} {r['setup'].get('version')}")
+for name in ("TARGETDIR", "COUNT", "SUMMARY", "MAJOR", "MINOR", "ALLGOOD"):
+    print(f"  {name} = {r['variables'].get(name)}")
+PY

@@ -20,6 +20,7 @@ public:
     void CreateMarker(const std::wstring& path) override;
     void DeleteMarker(const std::wstring& path) override;
     void ShowRuntimeError(const std::wstring& text) override;
+    bool MediaRemoved() override;
 
 private:
     vars::RunValues values_;

@@ -206,7 +206,7 @@ void LoadDialogs(const Session& s) {
 
 // Three passes, each recreating the folder, as a file still held open by a
 // program the script started may go away between them; then the folder.
-void RemoveSupportFolder(const Session& s) {
+void RemoveSupportFolder(const Session& s, bool mediaRemoved = false) {
     Trace(L"  <CachedSupportDir>");
     if (!s.supportFolder.empty() && win::FolderExists(s.supportFolder)) {
         for (int pass = 0; pass < 3; ++pass) {
@@ -216,6 +216,10 @@ void RemoveSupportFolder(const Session& s) {
         win::RemoveFolderTree(s.supportFolder);
     }
     Trace(L"  </CachedSupportDir>");
+    if (mediaRemoved) {
+        Trace(L"  <RemovableMediaPrematureEject>");
+        Trace(L"  </RemovableMediaPrematureEject>");
+    }
     Trace(L"</Velmora>");
 }
 
@@ -314,6 +318,15 @@ std::uint32_t RunEngine() {
             secondInstance = outcome.end == engine::RunEnd::SecondInstance;
             engine::WriteEngineCache();
             Trace(L"  </RunScript>");
+            if (outcome.end == engine::RunEnd::MediaRemoved) {
+                // The medium the setup started from is gone: the process
+                // finishes here, before anything could read from it again.
+                Trace(L"  <Free>");
+                s.container.reset();
+                Trace(L"  </Free>");
+                RemoveSupportFolder(s, true);
+                TerminateNow(report, s.exitCode);
+            }
 
             Trace(L"  <Free>");
             s.container.reset();
