@@ -164,6 +164,12 @@ const std::wstring& ParameterList::Parameter(std::wstring_view guid, std::size_t
 }
 
 const std::wstring& Container::Parameter(std::size_t command, std::size_t k) const {
+    if (command < parameterStart.size()) {
+        const std::size_t p = parameterStart[command];
+        const auto& lines = parameters.Lines();
+        if (p == SIZE_MAX || k == 0 || k >= lines.size() - p) return kEmpty;
+        return lines[p + k];
+    }
     if (command >= commandGuids.size()) return kEmpty;
     return parameters.Parameter(commandGuids[command], k);
 }
@@ -211,6 +217,8 @@ Container FromItems(ContainerText text) {
     c.progressTotal = ReadNumber<std::int64_t>(text.Item(26), 26, text::ParseInt64);
     c.mediaHeaders = std::move(text.Item(27));
     c.includes = std::move(text.Item(28));
+    c.parameterStart.reserve(c.commandGuids.size());
+    for (const auto& guid : c.commandGuids) c.parameterStart.push_back(c.parameters.Find(guid).value_or(SIZE_MAX));
     return c;
 }
 

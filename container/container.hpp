@@ -119,6 +119,11 @@ struct Container {
     std::vector<std::wstring> mediaHeaders;      // 27
     std::vector<std::wstring> includes;          // 28: "result*level"
 
+    // Where each command's GUID stands in the parameter list (SIZE_MAX when
+    // it does not occur), found once when the container is read, so that a
+    // parameter fetch during the run needs no lookup.
+    std::vector<std::size_t> parameterStart;
+
     std::size_t CommandCount() const { return commandNames.size(); }
     // Parameter k (1-based) of command i (0-based position); empty when out of range.
     const std::wstring& Parameter(std::size_t command, std::size_t k) const;

@@ -25,6 +25,29 @@ constexpr std::uint32_t kClockInterval = 1000;   // ms between readings of the d
 bool IsLoopOpener(std::wstring_view name) { return name == L"While" || name == L"Repeat" || name == L"For Each"; }
 bool IsLoopCloser(std::wstring_view name) { return name == L"Wend" || name == L"Until" || name == L"Next"; }
 
+// What each command is, worked out once per run from its name.
+enum class Kind : std::uint8_t {
+    Nothing,  // Comment, Ignore, Label, End, editor-only entries, names without handler
+    Plugin, Handler,
+    If, ElseIf, Else, While, Wend, Repeat, Until, ForEach, Next, Break, Continue, GoTo, Return, Terminate,
+    TerminateWithCode,
+};
+
+Kind ControlKind(std::wstring_view name) {
+    static const std::pair<std::wstring_view, Kind> kControl[] = {
+        {L"If", Kind::If},           {L"Else If", Kind::ElseIf},   {L"Else", Kind::Else},
+        {L"While", Kind::While},     {L"Wend", Kind::Wend},        {L"Repeat", Kind::Repeat},
+        {L"Until", Kind::Until},     {L"For Each", Kind::ForEach}, {L"Next", Kind::Next},
+        {L"Break", Kind::Break},     {L"Continue", Kind::Continue}, {L"GoTo Label", Kind::GoTo},
+        {L"Return from Include Script", Kind::Return}, {L"Terminate Install", Kind::Terminate},
+        {L"Terminate with Exit Code", Kind::TerminateWithCode},
+    };
+    for (const auto& [n, k] : kControl) {
+        if (n == name) return k;
+    }
+    return Kind::Nothing;
+}
+
 struct LoopEntry {
     std::wstring_view kind;  // "While", "Repeat" or "For Each"
     std::size_t opener;      // the command that opened it
@@ -66,7 +89,8 @@ std::wstring IncludeResultOf(const std::wstring& line) {
 
 class Run {
 public:
-    Run(const container::Container& c, RunPlatform& platform) : c_(c), platform_(platform) {
+    Run(const container::Container& c, RunPlatform& platform)
+        : c_(c), platform_(platform), closer_(c.CommandCount(), SIZE_MAX), opener_(c.CommandCount(), SIZE_MAX) {
         for (const auto& name : c.pluginNames) plugins_.insert(name);
     }
 
@@ -78,7 +102,8 @@ private:
     void RefreshSession();
     void TrackIncludeLevel();
     void Dispatch(std::size_t i);
-    bool ControlFlow(std::size_t i, const std::wstring& name);
+    void Classify();
+    void ControlFlow(std::size_t i, Kind kind);
     void EndRun(bool traceExit);
 
     const std::wstring& P(std::size_t i, std::size_t k) const { return c_.Parameter(i, k); }
@@ -98,6 +123,13 @@ private:
     const container::Container& c_;
     RunPlatform& platform_;
     std::unordered_set<std::wstring, text::CaseInsensitiveHash, text::CaseInsensitiveEqual> plugins_;
+    std::vector<Kind> kinds_;
+    std::vector<commands::Handler> handlers_;
+    std::vector<std::int64_t> levels_;  // include level of each command
+    // Block partners found so far: the command list does not change during a run.
+    std::vector<std::size_t> closer_, opener_;
+    std::uint64_t seenVersion_ = UINT64_MAX;
+    std::wstring tracePath_;
     std::unordered_map<std::wstring, std::size_t> labels_;
     std::size_t next_ = 0;
     std::size_t current_ = 0;  // the command being run
@@ -147,6 +179,26 @@ RunOutcome Run::Execute() {
     }
     if (outcome.end == RunEnd::Completed && platform_.MediaRemoved()) outcome.end = RunEnd::MediaRemoved;
     return outcome;
+}
+
+void Run::Classify() {
+    const std::size_t n = c_.CommandCount();
+    kinds_.resize(n);
+    handlers_.assign(n, nullptr);
+    levels_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::wstring& name = c_.commandNames[i];
+        Kind kind = ControlKind(name);
+        // A plug-in name comes before every built-in one, control flow included.
+        if (!plugins_.empty() && plugins_.count(name) != 0) {
+            kind = Kind::Plugin;
+        } else if (kind == Kind::Nothing) {
+            handlers_[i] = commands::FindHandler(name);
+            if (handlers_[i] != nullptr) kind = Kind::Handler;
+        }
+        kinds_[i] = kind;
+        levels_[i] = i < c_.includes.size() ? IncludeLevelOf(c_.includes[i]) : 0;
+    }
 }
 
 bool Run::Prepare(RunOutcome& outcome) {
@@ -200,6 +252,7 @@ bool Run::Prepare(RunOutcome& outcome) {
 
     Trace(L"    <vorp>");
     next_ = 0;
+    Classify();
     platform_.Initialization();
     if (!platform_.AfterInitialization()) {
         outcome.end = RunEnd::Cancelled;
@@ -228,7 +281,10 @@ void Run::EndRun(bool traceExit) {
 
 void Run::RefreshSession() {
     Session& s = TheSession();
-    SetTracePath(GetVariable(L"LOGGED"));
+    if (std::wstring logged = GetVariable(L"LOGGED"); logged != tracePath_) {
+        tracePath_ = logged;
+        SetTracePath(std::move(logged));
+    }
     s.silent = TextToBool(GetVariable(L"SILENT"));
     s.captionTitle = GetVariable(L"TITLE");
     s.captionLogo = text::SameText(GetVariable(L"VORPLOGO"), L"TRUE");
@@ -236,28 +292,42 @@ void Run::RefreshSession() {
 
 void Run::Loop() {
     const std::size_t count = c_.CommandCount();
+    tracePath_ = TracePath();
     while (next_ < count) {
         const std::uint32_t now = sys::TickCount();
         if (now - lastPump_ >= kMessageInterval) {
             platform_.PumpMessages();
             lastPump_ = now;
         }
-        RefreshSession();
-        platform_.ApplyCacheOverride();
         // The short date and time change slowly; the system is asked again
-        // once a second, and the variables are set before every command.
+        // once a second.
+        bool clockChanged = false;
         if (!clockRead_ || now - lastClock_ >= kClockInterval) {
-            date_ = platform_.ShortDate();
-            time_ = platform_.ShortTime();
+            std::wstring date = platform_.ShortDate();
+            std::wstring time = platform_.ShortTime();
+            clockChanged = !clockRead_ || date != date_ || time != time_;
+            date_ = std::move(date);
+            time_ = std::move(time);
             lastClock_ = now;
             clockRead_ = true;
         }
-        SetVariable(L"DATE", date_, L"Initialization");
-        SetVariable(L"TIME", time_, L"Initialization");
-        if (const std::wstring language = GetVariable(L"LANGUAGE"); language != language_) {
-            language_ = language;
-            platform_.ReloadTranslations(language);
+        // What the loop reads back from the store (LOGGED, SILENT, TITLE,
+        // VORPLOGO, LANGUAGE, DATE, TIME, ABORT) can only differ from the last
+        // look when something was written since; then it is looked at again,
+        // and a value is written only where it differs.
+        if (clockChanged || Variables().Version() != seenVersion_) {
+            RefreshSession();
+            if (GetVariable(L"DATE") != date_) SetVariable(L"DATE", date_, L"Initialization");
+            if (GetVariable(L"TIME") != time_) SetVariable(L"TIME", time_, L"Initialization");
+            if (const std::wstring language = GetVariable(L"LANGUAGE"); language != language_) {
+                language_ = language;
+                platform_.ReloadTranslations(language);
+            }
+            const wchar_t* abort = TextToBool(GetVariable(L"VORP_IsCancelled")) ? L"TRUE" : L"FALSE";
+            if (GetVariable(L"ABORT") != abort) AssignVariable(L"ABORT", abort, L"Cancel State");
+            seenVersion_ = Variables().Version();
         }
+        platform_.ApplyCacheOverride();
         platform_.RefreshSessionValues();
 
         ResolveSkip();
@@ -267,15 +337,13 @@ void Run::Loop() {
         const std::size_t i = next_++;
         current_ = i;
         if (!Active(i)) continue;
-        AssignVariable(L"ABORT", TextToBool(GetVariable(L"VORP_IsCancelled")) ? L"TRUE" : L"FALSE", L"Cancel State");
         platform_.PushProgress();
         Dispatch(i);
     }
 }
 
 void Run::TrackIncludeLevel() {
-    if (next_ >= c_.includes.size()) return;
-    const std::int64_t level = IncludeLevelOf(c_.includes[next_]);
+    const std::int64_t level = levels_[next_];
     if (level > includeLevel_) {
         includes_.push_back({loops_, forEach_, conditional_});
     } else if (level < includeLevel_ && !includes_.empty()) {
@@ -289,15 +357,19 @@ void Run::TrackIncludeLevel() {
 }
 
 void Run::Dispatch(std::size_t i) {
-    const std::wstring& name = c_.commandNames[i];
-    if (!plugins_.empty() && plugins_.count(name) != 0) {
-        platform_.RunPlugin(i);
-        return;
-    }
-    if (ControlFlow(i, name)) return;
-    if (const commands::Handler handler = commands::FindHandler(name)) {
-        commands::CommandContext context(c_, i);
-        handler(context);
+    switch (kinds_[i]) {
+        case Kind::Nothing:
+            return;
+        case Kind::Plugin:
+            platform_.RunPlugin(i);
+            return;
+        case Kind::Handler: {
+            commands::CommandContext context(c_, i);
+            handlers_[i](context);
+            return;
+        }
+        default:
+            ControlFlow(i, kinds_[i]);
     }
 }
 
@@ -332,6 +404,7 @@ void Run::ResolveSkip() {
 }
 
 std::size_t Run::FindCloser(std::size_t from) {
+    if (closer_[from] != SIZE_MAX) return closer_[from];
     int depth = 0;
     for (std::size_t j = from + 1, examined = 1; j < c_.CommandCount(); ++j, ++examined) {
         if (examined % kSearchPumpStride == 0) platform_.PumpMessages();
@@ -340,7 +413,7 @@ std::size_t Run::FindCloser(std::size_t from) {
         if (IsLoopOpener(name)) {
             ++depth;
         } else if (IsLoopCloser(name)) {
-            if (depth == 0) return j;
+            if (depth == 0) return closer_[from] = j;
             --depth;
         }
     }
@@ -348,6 +421,7 @@ std::size_t Run::FindCloser(std::size_t from) {
 }
 
 std::size_t Run::FindOpener(std::size_t from) {
+    if (opener_[from] != SIZE_MAX) return opener_[from];
     int depth = 0;
     for (std::size_t j = from, examined = 1; j-- > 0; ++examined) {
         if (examined % kSearchPumpStride == 0) platform_.PumpMessages();
@@ -356,7 +430,7 @@ std::size_t Run::FindOpener(std::size_t from) {
         if (IsLoopCloser(name)) {
             ++depth;
         } else if (IsLoopOpener(name)) {
-            if (depth == 0) return j;
+            if (depth == 0) return opener_[from] = j;
             --depth;
         }
     }
@@ -410,79 +484,95 @@ void Run::LeaveInnermostLoop() {
     loops_.pop_back();
 }
 
-bool Run::ControlFlow(std::size_t i, const std::wstring& name) {
-    if (name == L"Comment" || name == L"Ignore" || name == L"Label" || name == L"End") return true;
-    if (name == L"If") {
-        if (!Condition(i)) conditional_.skipToBranch = true;
-    } else if (name == L"Else If") {
-        if (conditional_.pendingElseIf == i) {
-            conditional_.pendingElseIf = SIZE_MAX;
+void Run::ControlFlow(std::size_t i, Kind kind) {
+    switch (kind) {
+        case Kind::If:
             if (!Condition(i)) conditional_.skipToBranch = true;
-        } else {
-            conditional_.skipToEnd = true;  // the branch before it ran
+            break;
+        case Kind::ElseIf:
+            if (conditional_.pendingElseIf == i) {
+                conditional_.pendingElseIf = SIZE_MAX;
+                if (!Condition(i)) conditional_.skipToBranch = true;
+            } else {
+                conditional_.skipToEnd = true;  // the branch before it ran
+            }
+            break;
+        case Kind::Else:
+            conditional_.skipToEnd = true;
+            break;
+        case Kind::While: {
+            const LoopEntry entry{L"While", i};
+            const bool inside = !loops_.empty() && loops_.back() == entry;
+            if (Condition(i)) {
+                if (!inside) loops_.push_back(entry);
+            } else {
+                next_ = FindCloser(i) + 1;
+                if (inside) loops_.pop_back();
+            }
+            break;
         }
-    } else if (name == L"Else") {
-        conditional_.skipToEnd = true;
-    } else if (name == L"While") {
-        const LoopEntry entry{L"While", i};
-        const bool inside = !loops_.empty() && loops_.back() == entry;
-        if (Condition(i)) {
-            if (!inside) loops_.push_back(entry);
-        } else {
-            next_ = FindCloser(i) + 1;
-            if (inside) loops_.pop_back();
-        }
-    } else if (name == L"Wend" || name == L"Next") {
-        next_ = FindOpener(i);
-    } else if (name == L"Repeat") {
-        const LoopEntry entry{L"Repeat", i};
-        if (loops_.empty() || !(loops_.back() == entry)) loops_.push_back(entry);
-    } else if (name == L"Until") {
-        if (Condition(i)) {
-            if (!loops_.empty() && loops_.back().kind == L"Repeat") loops_.pop_back();
-        } else {
+        case Kind::Wend:
+        case Kind::Next:
             next_ = FindOpener(i);
+            break;
+        case Kind::Repeat: {
+            const LoopEntry entry{L"Repeat", i};
+            if (loops_.empty() || !(loops_.back() == entry)) loops_.push_back(entry);
+            break;
         }
-    } else if (name == L"For Each") {
-        ForEach(i);
-    } else if (name == L"Break") {
-        if (loops_.empty()) return true;
-        next_ = FindCloser(i) + 1;
-        LeaveInnermostLoop();
-    } else if (name == L"Continue") {
-        if (!loops_.empty()) next_ = FindOpener(i);
-    } else if (name == L"GoTo Label") {
-        const auto it = labels_.find(text::Upper(P(i, 1)));
-        if (it == labels_.end()) throw ScriptError("LABEL undefined: " + text::ToUtf8(P(i, 1)));
-        next_ = it->second;
-        conditional_ = {};
-    } else if (name == L"Return from Include Script") {
-        const std::wstring entry = i < c_.includes.size() ? c_.includes[i] : std::wstring(L"0*0");
-        const std::wstring result = IncludeResultOf(entry);
-        if (result == L"0") return true;
-        const std::int64_t level = IncludeLevelOf(entry);
-        std::size_t j = i + 1;
-        while (j < c_.CommandCount() && (j >= c_.includes.size() || IncludeLevelOf(c_.includes[j]) != level - 1)) ++j;
-        next_ = j;
-        if (!result.empty()) {
-            const std::wstring origin = name + L" Action";
-            if (!VariableExists(result)) SetVariable(text::Upper(result), L"", origin);
-            AssignVariable(result, ExpandVariables(P(i, 1)), origin);
+        case Kind::Until:
+            if (Condition(i)) {
+                if (!loops_.empty() && loops_.back().kind == L"Repeat") loops_.pop_back();
+            } else {
+                next_ = FindOpener(i);
+            }
+            break;
+        case Kind::ForEach:
+            ForEach(i);
+            break;
+        case Kind::Break:
+            if (loops_.empty()) break;
+            next_ = FindCloser(i) + 1;
+            LeaveInnermostLoop();
+            break;
+        case Kind::Continue:
+            if (!loops_.empty()) next_ = FindOpener(i);
+            break;
+        case Kind::GoTo: {
+            const auto it = labels_.find(text::Upper(P(i, 1)));
+            if (it == labels_.end()) throw ScriptError("LABEL undefined: " + text::ToUtf8(P(i, 1)));
+            next_ = it->second;
+            conditional_ = {};
+            break;
         }
-    } else if (name == L"Terminate Install") {
-        throw EndOfRun{};
-    } else if (name == L"Terminate with Exit Code") {
-        const std::wstring value = ExpandVariables(P(i, 1));
-        const auto code = text::ParseInt64(value);
-        if (!code || *code < INT32_MIN || *code > UINT32_MAX) {
-            throw ScriptError("'" + text::ToUtf8(value) + "' is not a valid integer value");
+        case Kind::Return: {
+            const std::wstring result = i < c_.includes.size() ? IncludeResultOf(c_.includes[i]) : std::wstring(L"0");
+            if (result == L"0") break;  // the main script's own commands
+            const std::int64_t level = levels_[i];
+            std::size_t j = i + 1;
+            while (j < c_.CommandCount() && levels_[j] != level - 1) ++j;
+            next_ = j;
+            if (!result.empty()) {
+                const std::wstring origin = c_.commandNames[i] + L" Action";
+                if (!VariableExists(result)) SetVariable(text::Upper(result), L"", origin);
+                AssignVariable(result, ExpandVariables(P(i, 1)), origin);
+            }
+            break;
         }
-        TheSession().exitCode = static_cast<std::uint32_t>(*code);
-        throw EndOfRun{};
-    } else {
-        return false;
+        case Kind::Terminate:
+            throw EndOfRun{};
+        case Kind::TerminateWithCode: {
+            const std::wstring value = ExpandVariables(P(i, 1));
+            const auto code = text::ParseInt64(value);
+            if (!code || *code < INT32_MIN || *code > UINT32_MAX) {
+                throw ScriptError("'" + text::ToUtf8(value) + "' is not a valid integer value");
+            }
+            TheSession().exitCode = static_cast<std::uint32_t>(*code);
+            throw EndOfRun{};
+        }
+        default:
+            break;
     }
-    return true;
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ void TVariableManager::SetItem(std::wstring_view varName, std::wstring_view valu
     if (varName.empty()) return;
     StoreLock guard(*this, true);
     table_.Put(varName, value);
+    version_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 std::wstring TVariableManager::GetItem(std::wstring_view varName) const {
@@ -89,6 +90,7 @@ bool TVariableManager::Exists(std::wstring_view varName) const {
 void TVariableManager::Remove(std::wstring_view varName) {
     StoreLock guard(*this, true);
     table_.Remove(varName);
+    version_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 std::vector<std::wstring> TVariableManager::GetNames() const {
@@ -113,6 +115,7 @@ std::vector<std::wstring> TVariableManager::GetPairs() const {
 void TVariableManager::Clear() {
     StoreLock guard(*this, true);
     table_.Clear();
+    version_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 std::size_t TVariableManager::BucketCount() const {

@@ -12,6 +12,8 @@
 #include "vars/hash_table.hpp"
 
 #include <cstddef>
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -59,11 +61,17 @@ public:
 
     std::size_t BucketCount() const;
 
+    // Counts the changes of the store: equal values mean nothing was written
+    // in between. The execution loop refreshes what it reads back only
+    // after a change.
+    std::uint64_t Version() const { return version_.load(std::memory_order_acquire); }
+
 private:
     template <bool kQuoted>
     std::wstring ExpandImpl(std::wstring text) const;
 
     mutable std::recursive_mutex lock_;
+    std::atomic<std::uint64_t> version_{0};
     vars::TStringHashTable table_{0, 2.0};
     bool lockReads_;
 };
