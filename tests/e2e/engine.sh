@@ -106,6 +106,15 @@ check "basic setup traces every start-up tag in order" test "$(trace_text "$trac
 check "a normal run leaves nothing in the temporary folder (support folder, qox.tmp, lang.loc)" \
   test "$(ls -A "$temp_unix" | sort)" = "$before"
 
+# -- Built-in message translations appended to qox.lib: written to lang.loc,
+# handed on and deleted; the library still loads with them.
+cp -r "$out/basic" "$out/langloc"
+printf 'translations of the built-in messages' >> "$out/langloc/qox.lib"
+clean_temp
+run langloc "$out/langloc/setup.exe" /s
+check "a setup whose qox.lib carries translations exits with 0 (got $code)" test "$code" = 0
+check "lang.loc is gone after the run" test ! -e "$temp_unix/lang.loc"
+
 # -- A signed setup reads its container normally.
 if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
   openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Velmora Test" -days 2 \
