@@ -22,15 +22,6 @@ bool HasDrivePart(const std::wstring& path) {
     return (path.size() >= 2 && path[1] == L':') || path.rfind(L"\\\\", 0) == 0;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD need = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (need == 0) return path;
-    std::wstring full(need, L'\0');
-    const DWORD got = ::GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
-    if (got == 0 || got >= need) return path;
-    full.resize(got);
-    return full;
-}
 
 std::wstring ShortForm(const std::wstring& path) {
     for (const std::wstring& attempt : {path, win::ExtendedPath(path)}) {
@@ -86,7 +77,7 @@ void ConvertPath(CommandContext& c) {
         if (n > 1 && n <= kEnvironmentBuffer) path = expanded.substr(0, n - 1);
     }
     if (!HasDrivePart(path)) path = win::WithBackslash(ExpandPath(GetVariable(L"SETUPPATH"))) + path;
-    path = FullPath(path);
+    path = win::FullPath(path);
     std::wstring result;
     if (::GetFileAttributesW(win::LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
         result = c.Parameter(2) == L"TRUE" ? ShortForm(path) : LongForm(path);

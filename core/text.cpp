@@ -56,13 +56,17 @@ std::optional<T> ParseSigned(std::wstring_view text) {
     }
     if (i == text.size()) return std::nullopt;
     // Accumulate as a negative number so that the minimum value fits.
+    // value * 10 - digit stays at or above kMin exactly when value is above
+    // kMin / 10, or equal to it with a digit up to kMin's last digit.
     T value = 0;
     constexpr T kMin = std::numeric_limits<T>::min();
+    constexpr T kMinTenth = kMin / 10;
+    constexpr T kMinLastDigit = -(kMin % 10);
     for (; i < text.size(); ++i) {
         const wchar_t c = text[i];
         if (c < L'0' || c > L'9') return std::nullopt;
         const T digit = static_cast<T>(c - L'0');
-        if (value < (kMin + digit) / 10) return std::nullopt;
+        if (value < kMinTenth || (value == kMinTenth && digit > kMinLastDigit)) return std::nullopt;
         value = static_cast<T>(value * 10 - digit);
     }
     if (!negative) {
@@ -191,31 +195,54 @@ std::wstring LowerAscii(std::wstring_view text) {
     return out;
 }
 
+namespace {
+
+bool IsAsciiUnit(wchar_t c) { return static_cast<std::uint32_t>(c) < 0x80; }
+
+// Texts with a character outside ASCII are compared as the system maps them.
+bool SameTextBySystem(std::wstring_view a, std::wstring_view b) { return sys::UpperCase(a) == sys::UpperCase(b); }
+
+}  // namespace
+
 bool SameText(std::wstring_view a, std::wstring_view b) {
-    if (IsAscii(a) && IsAscii(b)) {
-        if (a.size() != b.size()) return false;
+    // One pass over ASCII texts of equal length (nearly every call): the
+    // first character outside ASCII hands both whole texts to the system.
+    if (a.size() == b.size()) {
         for (std::size_t i = 0; i < a.size(); ++i) {
-            if (UpperAsciiChar(a[i]) != UpperAsciiChar(b[i])) return false;
+            if (!IsAsciiUnit(a[i]) || !IsAsciiUnit(b[i])) return SameTextBySystem(a, b);
+            if (UpperAsciiChar(a[i]) != UpperAsciiChar(b[i])) {
+                // Different here; only a character outside ASCII further on
+                // leaves the answer to the system's mapping.
+                return IsAscii(a.substr(i + 1)) && IsAscii(b.substr(i + 1)) ? false : SameTextBySystem(a, b);
+            }
         }
         return true;
     }
-    return sys::UpperCase(a) == sys::UpperCase(b);
+    if (IsAscii(a) && IsAscii(b)) return false;
+    return SameTextBySystem(a, b);
 }
 
 std::size_t CaseInsensitiveHash::operator()(std::wstring_view text) const noexcept {
     // FNV-1a over the upper-cased text. ASCII texts (nearly all names) are
-    // folded here without a system call.
-    auto fnv = [](std::wstring_view folded, bool ascii) {
-        std::uint64_t h = 1469598103934665603ull;
-        for (wchar_t c : folded) {
-            if (ascii) c = UpperAsciiChar(c);
-            h ^= static_cast<std::uint64_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
-            h *= 1099511628211ull;
+    // folded here in one pass; the first character outside ASCII hands the
+    // whole text to the system's mapping.
+    constexpr std::uint64_t kBasis = 1469598103934665603ull;
+    constexpr std::uint64_t kPrime = 1099511628211ull;
+    auto finish = [](std::uint64_t h) { return static_cast<std::size_t>(h ^ (h >> 32)); };
+    std::uint64_t h = kBasis;
+    for (wchar_t c : text) {
+        if (!IsAsciiUnit(c)) {
+            h = kBasis;
+            for (wchar_t u : sys::UpperCase(text)) {
+                h ^= static_cast<std::uint64_t>(static_cast<std::make_unsigned_t<wchar_t>>(u));
+                h *= kPrime;
+            }
+            return finish(h);
         }
-        return static_cast<std::size_t>(h ^ (h >> 32));
-    };
-    if (IsAscii(text)) return fnv(text, true);
-    return fnv(sys::UpperCase(text), false);
+        h ^= static_cast<std::uint64_t>(UpperAsciiChar(c));
+        h *= kPrime;
+    }
+    return finish(h);
 }
 
 bool CaseInsensitiveEqual::operator()(std::wstring_view a, std::wstring_view b) const noexcept {
@@ -279,7 +306,19 @@ std::optional<std::int32_t> ParseScriptInt32(std::wstring_view text) { return Pa
 std::optional<std::int64_t> ParseScriptInt64(std::wstring_view text) { return ParseScript<std::int64_t>(text); }
 
 std::wstring ToDecimal(std::int64_t value) {
-    return Widen(std::to_string(value));
+    // Digits written from the right into a buffer that holds the longest
+    // value ("-9223372036854775808"); the magnitude is unsigned so that the
+    // minimum value negates without overflow.
+    wchar_t buffer[24];
+    wchar_t* const end = buffer + 24;
+    wchar_t* p = end;
+    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *--p = L'-';
+    return std::wstring(p, end);
 }
 
 }  // namespace velmora::text

@@ -110,7 +110,8 @@ private:
     bool Condition(std::size_t i) const {
         return EvaluateCondition({P(i, 1), P(i, 2), P(i, 3), P(i, 4)});
     }
-    bool Active(std::size_t j) const { return !c_.IsCommentedOut(j) && c_.commandNames[j] != L"Ignore"; }
+    // Not commented out and not Ignore (worked out once, in Classify).
+    bool Active(std::size_t j) const { return active_[j]; }
 
     // Conditionals.
     void ResolveSkip();
@@ -124,6 +125,7 @@ private:
     RunPlatform& platform_;
     std::unordered_set<std::wstring, text::CaseInsensitiveHash, text::CaseInsensitiveEqual> plugins_;
     std::vector<Kind> kinds_;
+    std::vector<bool> active_;
     std::vector<commands::Handler> handlers_;
     std::vector<std::int64_t> levels_;  // include level of each command
     // Block partners found so far: the command list does not change during a run.
@@ -184,10 +186,12 @@ RunOutcome Run::Execute() {
 void Run::Classify() {
     const std::size_t n = c_.CommandCount();
     kinds_.resize(n);
+    active_.resize(n);
     handlers_.assign(n, nullptr);
     levels_.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         const std::wstring& name = c_.commandNames[i];
+        active_[i] = !c_.IsCommentedOut(i) && name != L"Ignore";
         Kind kind = ControlKind(name);
         // A plug-in name comes before every built-in one, control flow included.
         if (!plugins_.empty() && plugins_.count(name) != 0) {
@@ -290,9 +294,15 @@ void Run::RefreshSession() {
     s.captionLogo = text::SameText(GetVariable(L"VORPLOGO"), L"TRUE");
 }
 
+// What the loop reads back from the store before a command.
+const std::vector<std::wstring_view> kReadBack = {
+    L"LOGGED", L"SILENT", L"TITLE", L"VORPLOGO", L"DATE", L"TIME", L"LANGUAGE", L"VORP_IsCancelled", L"ABORT",
+};
+
 void Run::Loop() {
     const std::size_t count = c_.CommandCount();
     tracePath_ = TracePath();
+    Variables().Watch(kReadBack);
     while (next_ < count) {
         const std::uint32_t now = sys::TickCount();
         if (now - lastPump_ >= kMessageInterval) {
@@ -311,11 +321,12 @@ void Run::Loop() {
             lastClock_ = now;
             clockRead_ = true;
         }
-        // What the loop reads back from the store (LOGGED, SILENT, TITLE,
-        // VORPLOGO, LANGUAGE, DATE, TIME, ABORT) can only differ from the last
-        // look when something was written since; then it is looked at again,
-        // and a value is written only where it differs.
-        if (clockChanged || Variables().Version() != seenVersion_) {
+        // What the loop reads back from the store (kReadBack) can only differ
+        // from the last look when one of those variables was written or
+        // removed since; then it is looked at again, and a value is written
+        // only where it differs. Writes to other variables (a loop counter)
+        // leave the watched count alone and cost nothing here.
+        if (clockChanged || Variables().WatchedVersion() != seenVersion_) {
             RefreshSession();
             if (GetVariable(L"DATE") != date_) SetVariable(L"DATE", date_, L"Initialization");
             if (GetVariable(L"TIME") != time_) SetVariable(L"TIME", time_, L"Initialization");
@@ -325,7 +336,7 @@ void Run::Loop() {
             }
             const wchar_t* abort = TextToBool(GetVariable(L"VORP_IsCancelled")) ? L"TRUE" : L"FALSE";
             if (GetVariable(L"ABORT") != abort) AssignVariable(L"ABORT", abort, L"Cancel State");
-            seenVersion_ = Variables().Version();
+            seenVersion_ = Variables().WatchedVersion();
         }
         platform_.ApplyCacheOverride();
         platform_.RefreshSessionValues();

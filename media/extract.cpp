@@ -1,6 +1,7 @@
 #include "media/extract.hpp"
 
 #include "core/text.hpp"
+#include "vars/variables.hpp"
 #include "win/file.hpp"
 #include "win/handle.hpp"
 
@@ -82,15 +83,6 @@ const ArchiveLibrary& Library() {
     return *lib;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD need = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (need == 0) return path;
-    std::wstring full(need, L'\0');
-    const DWORD got = ::GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
-    if (got == 0 || got >= need) return path;
-    full.resize(got);
-    return full;
-}
 
 std::vector<std::wstring> ListItems(const ExtractRequest& request, std::wstring& error) {
     const ArchiveLibrary& lib = Library();
@@ -170,7 +162,6 @@ std::optional<std::vector<std::wstring>> ReadLines(const std::wstring& path) {
     return lines;
 }
 
-bool TextToBool(const std::wstring& value) { return text::SameText(value, L"TRUE") || value == L"-1"; }
 
 // Waits for the process while letting this thread's window messages through.
 DWORD WaitPumping(HANDLE process) {
@@ -236,7 +227,7 @@ std::wstring ExtractOutOfProcess(const ExtractRequest& request) {
 std::wstring ExtractArchive(const ExtractRequest& original) {
     try {
         ExtractRequest request = original;
-        request.archive = FullPath(request.archive);
+        request.archive = win::FullPath(request.archive);
         request.destination = win::WithBackslash(request.destination);
         std::vector<std::wstring> items = request.items;
         if (items.empty()) {
@@ -271,8 +262,8 @@ std::uint32_t RunOutOfProcessExtractor(const std::wstring& parameterFile) {
         request.archive = line(0);
         request.password = line(1);
         request.destination = line(2);
-        request.keepPaths = TextToBool(line(3));
-        request.overwrite = TextToBool(line(4));
+        request.keepPaths = velmora::TextToBool(line(3));
+        request.overwrite = velmora::TextToBool(line(4));
         if (const auto items = ReadLines(parameterFile + L"items")) {
             for (const std::wstring& item : *items) {
                 if (!item.empty()) request.items.push_back(item);

@@ -240,7 +240,7 @@ void Extract(Operation& op, const std::wstring& archive, DWORD mode, const std::
 
     // Every output is decided before anything is written: one unsafe name
     // fails the whole extraction, so nothing at all lands outside (or inside).
-    const std::wstring root = win::WithBackslash(FullPath(destination));
+    const std::wstring root = win::WithBackslash(win::FullPath(destination));
     const std::wstring rootKey = text::Upper(root);
     std::vector<std::wstring> outputs(items.size());
     std::vector<UINT32> indices;
@@ -255,7 +255,7 @@ void Extract(Operation& op, const std::wstring& archive, DWORD mode, const std::
             relative = segments->back();
         }
         if (!relative.empty()) {
-            outputs[i] = FullPath(root + relative);
+            outputs[i] = win::FullPath(root + relative);
             // The system's own reading of the name must still lie below the root.
             if (text::Upper(outputs[i]).rfind(rootKey, 0) != 0 || outputs[i].size() <= root.size()) {
                 throw Failure{kUnsafePath};

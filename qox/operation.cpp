@@ -186,7 +186,7 @@ HRESULT Operation::ItemDone(DWORD done, DWORD count) {
 DWORD LoadSevenZip(const std::wstring& folder) {
     const std::string_view bytes = CarriedSevenZip();
     if (bytes.empty()) return kNoSevenZip;
-    const std::wstring full = win::WithBackslash(FullPath(folder));
+    const std::wstring full = win::WithBackslash(win::FullPath(folder));
     if (!CreateFolders(full)) return kNoSevenZip;
     const std::wstring path = full + L"7z.dll";
     std::lock_guard<std::mutex> lock(g_sevenZipLock);
@@ -233,7 +233,7 @@ void OpenedArchive::Close() {
 }
 
 OpenedArchive OpenArchive(Operation& op, const std::wstring& path) {
-    win::FileHandle file(::CreateFileW(win::LongPath(FullPath(path)).c_str(), GENERIC_READ, FILE_SHARE_READ,
+    win::FileHandle file(::CreateFileW(win::LongPath(win::FullPath(path)).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw Failure{kCannotReadArchive};
     OpenedArchive opened;
@@ -329,15 +329,6 @@ std::optional<std::vector<std::wstring>> SafeSegments(std::wstring_view itemPath
     return segments;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    DWORD need = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (need == 0) return path;
-    std::wstring full(need, L'\0');
-    const DWORD got = ::GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
-    if (got == 0 || got >= need) return path;
-    full.resize(got);
-    return full;
-}
 
 bool CreateFolders(const std::wstring& folder) {
     std::wstring path = folder;

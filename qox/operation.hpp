@@ -112,7 +112,6 @@ DWORD CodeFor(HRESULT hr, const Operation& op, DWORD otherwise);
 // or naming a device.
 std::optional<std::vector<std::wstring>> SafeSegments(std::wstring_view itemPath);
 
-std::wstring FullPath(const std::wstring& path);
 // Creates the folder and every missing folder above it.
 bool CreateFolders(const std::wstring& folder);
 // "*" and "?" wildcards, without regard to case.

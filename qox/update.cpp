@@ -308,7 +308,7 @@ public:
         : pathMode_(pathMode), excludes_(std::move(excludes)), archive_(std::move(archive)) {}
 
     void Include(const std::wstring& entry) {
-        const std::wstring full = FullPath(WithBackslashes(entry));
+        const std::wstring full = win::FullPath(WithBackslashes(entry));
         const std::wstring folder = win::FolderOf(full);
         const std::wstring pattern = win::FileNameOf(full);
         if (pattern.empty()) {
@@ -411,8 +411,8 @@ void Create(Operation& op, const std::wstring& archive, DWORD modeCode, const Ta
     }
     const Switches parsed = ParseSwitches(switches, modeCode);
     std::vector<std::wstring> excluded;
-    for (const std::wstring& x : ListEntries(excludes)) excluded.push_back(FullPath(WithBackslashes(x)));
-    const std::wstring full = FullPath(archive);
+    for (const std::wstring& x : ListEntries(excludes)) excluded.push_back(win::FullPath(WithBackslashes(x)));
+    const std::wstring full = win::FullPath(archive);
     Collector collector(pathMode, std::move(excluded), full);
     for (const std::wstring& entry : ListEntries(includes)) collector.Include(entry);
     if (collector.entries.empty()) throw Failure{kNothingToAdd};
@@ -455,7 +455,7 @@ void Delete(Operation& op, const std::wstring& archive, DWORD mode, const Target
         while (!p.empty() && p.back() == L'\\') p.pop_back();
         patterns.push_back(p);
     }
-    const std::wstring full = FullPath(archive);
+    const std::wstring full = win::FullPath(archive);
     OpenedArchive old = OpenArchive(op, full);
     const std::vector<ArchiveItem> items = ReadItems(old.archive.get());
     std::vector<UpdateEntry> entries;

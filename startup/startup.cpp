@@ -18,6 +18,7 @@
 #include "startup/session.hpp"
 #include "startup/startup_windows.hpp"
 #include "startup/trace.hpp"
+#include "sysinfo/sysinfo.hpp"
 #include "win/file.hpp"
 #include "win/message.hpp"
 #include "win/registry.hpp"
@@ -59,24 +60,6 @@ std::wstring TemporaryFolder() {
     return win::WithBackslash(folder);
 }
 
-void RecordWindowsVersion(OsVersion& os) {
-    OSVERSIONINFOEXW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    // The engine's manifest declares every Windows version, so the answer is true.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) return;
-#pragma GCC diagnostic pop
-    os.major = info.dwMajorVersion;
-    os.minor = info.dwMinorVersion;
-    os.build = info.dwBuildNumber;
-    os.platformId = info.dwPlatformId;
-    os.servicePack = info.szCSDVersion;
-    os.servicePackMajor = info.wServicePackMajor;
-    os.servicePackMinor = info.wServicePackMinor;
-    os.suiteMask = info.wSuiteMask;
-    os.productType = info.wProductType;
-}
 
 // Windows 7 and later group the engine's taskbar button as a host program's;
 // Windows Vista's compatibility assistant is told the setup ran. Failures
@@ -149,7 +132,10 @@ void ReadOwnContainer(Session& s, const std::wstring& enginePath) {
     Trace(L"    </StubSize>");
 
     Trace(L"    <StubData>");
-    const std::wstring copy = s.tempFolder + L"qox.tmp";
+    // The copy goes into this run's own support folder: under one shared
+    // name in the temporary folder, two setups started at the same moment
+    // would overwrite (or be refused) each other's copy.
+    const std::wstring copy = s.supportFolder + L"qox.tmp";
     if (!win::WriteFileBytes(copy, std::string_view(*file).substr(static_cast<std::size_t>(stub)))) {
         throw std::runtime_error("the container cannot be written to the temporary folder");
     }
@@ -262,7 +248,7 @@ std::uint32_t RunEngine() {
 
         const std::wstring enginePath = win::ModulePath(nullptr);
         if (enginePath.empty()) throw std::runtime_error("the engine cannot find its own file");
-        RecordWindowsVersion(s.os);
+        s.os = sysinfo::QueryOsVersion();
         RegisterWithShell(s.os, enginePath);
 
         s.supportFolder.clear();

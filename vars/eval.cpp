@@ -61,7 +61,7 @@ std::optional<std::array<std::int32_t, 4>> ReadVersion(std::wstring_view t) {
     return version;
 }
 
-bool Compare(std::wstring_view code, const std::wstring& left, const std::wstring& right) {
+bool Compare(std::wstring_view code, std::wstring_view left, std::wstring_view right) {
     if (code.size() != 1 || code[0] < L'0' || code[0] > L'6') return false;
     const wchar_t c = code[0];
     if (c == L'6') {
@@ -222,21 +222,35 @@ constexpr std::wstring_view kEvaluateExpressionOrigin = L"Evaluate Expression Ac
 
 void SetConditionTranslator(ConditionTranslator translator) { g_translator.store(translator); }
 
+// A text after substitution: the text itself when it holds no dollar sign
+// (substitution would give it back unchanged), else its substitution, kept
+// in `storage`.
+std::wstring_view Substituted(std::wstring_view text, std::wstring& storage) {
+    if (text.find(L'$') == std::wstring_view::npos) return text;
+    storage = ExpandVariables(std::wstring(text));
+    return storage;
+}
+
 bool EvaluateCondition(const ConditionLines& lines) {
-    std::wstring variable(lines.variable);
-    std::wstring value(lines.value);
+    // Conditions run before most commands of a loop: the lines are used in
+    // place, and only translations, values and substitutions are copied.
+    std::wstring_view variable = lines.variable;
+    std::wstring_view value = lines.value;
+    std::wstring translatedVariable, translatedValue;
     if (const ConditionTranslator translate = g_translator.load()) {
-        variable = translate(variable);
-        value = translate(value);
+        translatedVariable = translate(variable);
+        translatedValue = translate(value);
+        variable = translatedVariable;
+        value = translatedValue;
     }
     bool test;
     if (lines.code == L"5") {
         // The name exactly as written: no dollar stripping, no substitution.
         test = VariableExists(variable);
     } else {
-        const std::wstring left = ExpandVariables(GetVariable(VariableNameOf(variable)));
-        const std::wstring right = ExpandVariables(std::move(value));
-        test = Compare(lines.code, left, right);
+        const std::wstring left = ExpandVariables(GetVariable(VariableNameView(variable)));
+        std::wstring right;
+        test = Compare(lines.code, left, Substituted(value, right));
     }
     return TextToBool(lines.negate) ? !test : test;
 }

@@ -184,7 +184,26 @@ private:
 
 template <bool kQuoted>
 std::wstring TVariableManager::ExpandImpl(std::wstring text) const {
-    if (text.find(L'$') == std::wstring::npos) return text;
+    const std::size_t first = text.find(L'$');
+    if (first == std::wstring::npos) return text;
+    // A text that is one whole reference, $NAME$ (the commonest parameter
+    // after plain text), to a value without a dollar sign: the scan would
+    // insert the value, find nothing more in it and stop, so the result is
+    // the value itself, or the text as written when the name is undefined
+    // or the value is refused by the caps. A value with a dollar sign takes
+    // the scan below.
+    if (first == 0 && text.size() > 2 && text.find(L'$', 1) == text.size() - 1) {
+        const std::wstring_view name = std::wstring_view(text).substr(1, text.size() - 2);
+        std::wstring value;
+        if (kQuoted) value.push_back(L'"');
+        if (!AppendValue(name, value)) return text;
+        if (value.find(L'$') == std::wstring::npos) {
+            if (kQuoted) value.push_back(L'"');
+            if (value.size() > text.size() && value.size() > kMaxResultLength) return text;
+            if (value.size() > kMaxInsertedUnits) return text;
+            return value;
+        }
+    }
     return Expander(*this, text, kQuoted).Run();
 }
 
@@ -217,10 +236,15 @@ std::wstring ReferencedName(std::wstring_view text) {
     return std::wstring(text.substr(1, text.size() - 2));
 }
 
-std::wstring VariableNameOf(std::wstring_view parameter) {
-    std::wstring name = ReferencedName(parameter);
-    return name.empty() ? std::wstring(parameter) : name;
+std::wstring_view VariableNameView(std::wstring_view parameter) {
+    // The exact form $NAME$ (ReferencedName), else the parameter itself.
+    if (parameter.size() > 2 && parameter.front() == L'$' && parameter.find(L'$', 1) == parameter.size() - 1) {
+        return parameter.substr(1, parameter.size() - 2);
+    }
+    return parameter;
 }
+
+std::wstring VariableNameOf(std::wstring_view parameter) { return std::wstring(VariableNameView(parameter)); }
 
 namespace {
 

@@ -45,6 +45,8 @@ std::wstring ExpandPath(std::wstring text);
 std::wstring ReferencedName(std::wstring_view text);
 // The variable a parameter names: written bare or between dollar signs.
 std::wstring VariableNameOf(std::wstring_view parameter);
+// The same as a view into `parameter`, for lookups that need no copy.
+std::wstring_view VariableNameView(std::wstring_view parameter);
 
 // The value of the variable a parameter names, substituted; for an
 // undefined variable ResolveReference gives "$VORPNX$" and

@@ -40,15 +40,16 @@ TStringHashTable::Entry* TStringHashTable::FindEntry(std::wstring_view key, std:
     return nullptr;
 }
 
-const std::wstring* TStringHashTable::Find(std::wstring_view key) const {
-    const Entry* e = FindEntry(key, text::CaseInsensitiveHash{}(key));
+std::size_t TStringHashTable::HashOf(std::wstring_view key) { return text::CaseInsensitiveHash{}(key); }
+
+const std::wstring* TStringHashTable::Find(std::wstring_view key, std::size_t hash) const {
+    const Entry* e = FindEntry(key, hash);
     return e != nullptr ? &e->value : nullptr;
 }
 
-void TStringHashTable::Put(std::wstring_view key, std::wstring_view value) {
+void TStringHashTable::Put(std::wstring_view key, std::size_t hash, std::wstring_view value) {
     CheckNotIterating();
     if (count_ >= threshold_) Grow();
-    const std::size_t hash = text::CaseInsensitiveHash{}(key);
     if (Entry* e = FindEntry(key, hash)) {
         e->value.assign(value);
         return;
@@ -80,10 +81,9 @@ void TStringHashTable::Grow() {
     threshold_ = Threshold(capacity, loadFactor_);
 }
 
-void TStringHashTable::Remove(std::wstring_view key) {
+void TStringHashTable::Remove(std::wstring_view key, std::size_t hash) {
     CheckNotIterating();
     if (buckets_.empty()) return;
-    const std::size_t hash = text::CaseInsensitiveHash{}(key);
     std::unique_ptr<Entry>* link = &buckets_[hash % buckets_.size()];
     while (*link) {
         Entry& e = **link;

@@ -28,13 +28,22 @@ public:
     TStringHashTable(const TStringHashTable&) = delete;
     TStringHashTable& operator=(const TStringHashTable&) = delete;
 
+    // The hash of a key: equal for keys equal without regard to case.
+    static std::size_t HashOf(std::wstring_view key);
+
     // Inserts or replaces. Fails with std::logic_error while an enumeration runs.
-    void Put(std::wstring_view key, std::wstring_view value);
+    void Put(std::wstring_view key, std::wstring_view value) { Put(key, HashOf(key), value); }
     // The stored value, or nullptr; valid until the table is next changed.
-    const std::wstring* Find(std::wstring_view key) const;
+    const std::wstring* Find(std::wstring_view key) const { return Find(key, HashOf(key)); }
     bool Contains(std::wstring_view key) const { return Find(key) != nullptr; }
     // Removes the entry if present. Fails like Put while an enumeration runs.
-    void Remove(std::wstring_view key);
+    void Remove(std::wstring_view key) { Remove(key, HashOf(key)); }
+
+    // The same with the key's hash given (it must be HashOf(key)): a caller
+    // can hash outside its lock, and once for several calls.
+    void Put(std::wstring_view key, std::size_t hash, std::wstring_view value);
+    const std::wstring* Find(std::wstring_view key, std::size_t hash) const;
+    void Remove(std::wstring_view key, std::size_t hash);
     // Frees every entry and goes back to the initial capacity.
     void Clear();
 

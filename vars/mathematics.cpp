@@ -62,6 +62,9 @@ std::int64_t ShiftRight(std::int64_t a, std::int64_t count) {
 }
 
 std::optional<std::int64_t> Read(std::wstring_view line) {
+    // A line without a dollar sign is read as written: substitution would
+    // give it back unchanged.
+    if (line.find(L'$') == std::wstring_view::npos) return text::ParseScriptInt64(line);
     return text::ParseScriptInt64(ExpandVariables(std::wstring(line)));
 }
 

@@ -51,31 +51,38 @@ void TVariableManager::Unlock(bool writer) const {
     if (writer || lockReads_) lock_.unlock();
 }
 
+// Each operation hashes its name before taking the lock: the hash depends on
+// the name alone, and the lock is held for the table work only.
+
 void TVariableManager::SetItem(std::wstring_view varName, std::wstring_view value) {
     if (varName.empty()) return;
+    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
     StoreLock guard(*this, true);
-    table_.Put(varName, value);
-    version_.fetch_add(1, std::memory_order_acq_rel);
+    table_.Put(varName, hash, value);
+    CountChange(varName, hash);
 }
 
 std::wstring TVariableManager::GetItem(std::wstring_view varName) const {
+    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
     StoreLock guard(*this, false);
-    const std::wstring* value = table_.Find(varName);
+    const std::wstring* value = table_.Find(varName, hash);
     return value != nullptr ? *value : std::wstring();
 }
 
 std::optional<std::wstring> TVariableManager::Find(std::wstring_view varName) const {
     if (varName.empty()) return std::nullopt;
+    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
     StoreLock guard(*this, false);
-    const std::wstring* value = table_.Find(varName);
+    const std::wstring* value = table_.Find(varName, hash);
     if (value == nullptr) return std::nullopt;
     return *value;
 }
 
 bool TVariableManager::AppendValue(std::wstring_view varName, std::wstring& out) const {
     if (varName.empty()) return false;
+    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
     StoreLock guard(*this, false);
-    const std::wstring* value = table_.Find(varName);
+    const std::wstring* value = table_.Find(varName, hash);
     if (value == nullptr) return false;
     out += *value;
     return true;
@@ -83,14 +90,36 @@ bool TVariableManager::AppendValue(std::wstring_view varName, std::wstring& out)
 
 bool TVariableManager::Exists(std::wstring_view varName) const {
     if (varName.empty()) return false;
+    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
     StoreLock guard(*this, false);
-    return table_.Contains(varName);
+    return table_.Find(varName, hash) != nullptr;
 }
 
 void TVariableManager::Remove(std::wstring_view varName) {
+    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
     StoreLock guard(*this, true);
-    table_.Remove(varName);
+    table_.Remove(varName, hash);
+    CountChange(varName, hash);
+}
+
+void TVariableManager::Watch(const std::vector<std::wstring_view>& names) {
+    std::vector<WatchedName> watched;
+    for (std::wstring_view name : names) watched.push_back({std::wstring(name), vars::TStringHashTable::HashOf(name)});
+    StoreLock guard(*this, true);
+    watched_ = std::move(watched);
+    watchedVersion_.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void TVariableManager::CountChange(std::wstring_view varName, std::size_t hash) {
     version_.fetch_add(1, std::memory_order_acq_rel);
+    // Names equal without regard to case hash alike, so the hash rules out
+    // nearly every name before a comparison.
+    for (const WatchedName& w : watched_) {
+        if (w.hash == hash && text::SameText(w.name, varName)) {
+            watchedVersion_.fetch_add(1, std::memory_order_acq_rel);
+            return;
+        }
+    }
 }
 
 std::vector<std::wstring> TVariableManager::GetNames() const {
@@ -116,6 +145,7 @@ void TVariableManager::Clear() {
     StoreLock guard(*this, true);
     table_.Clear();
     version_.fetch_add(1, std::memory_order_acq_rel);
+    watchedVersion_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 std::size_t TVariableManager::BucketCount() const {

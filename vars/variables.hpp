@@ -62,16 +62,33 @@ public:
     std::size_t BucketCount() const;
 
     // Counts the changes of the store: equal values mean nothing was written
-    // in between. The execution loop refreshes what it reads back only
-    // after a change.
+    // in between.
     std::uint64_t Version() const { return version_.load(std::memory_order_acquire); }
+
+    // Sets the names (compared like every name) whose changes
+    // WatchedVersion counts, replacing the previous ones. The execution loop
+    // watches what it reads back before each command, so that the writes of
+    // ordinary commands do not make it look again.
+    void Watch(const std::vector<std::wstring_view>& names);
+    // Counts the writes and removals of watched names, and every Clear:
+    // equal values mean no watched variable changed in between.
+    std::uint64_t WatchedVersion() const { return watchedVersion_.load(std::memory_order_acquire); }
 
 private:
     template <bool kQuoted>
     std::wstring ExpandImpl(std::wstring text) const;
 
+    struct WatchedName {
+        std::wstring name;
+        std::size_t hash;
+    };
+    // Called with the lock held, after a change of `varName`.
+    void CountChange(std::wstring_view varName, std::size_t hash);
+
     mutable std::recursive_mutex lock_;
     std::atomic<std::uint64_t> version_{0};
+    std::atomic<std::uint64_t> watchedVersion_{0};
+    std::vector<WatchedName> watched_;  // guarded by lock_
     vars::TStringHashTable table_{0, 2.0};
     bool lockReads_;
 };

@@ -9,16 +9,21 @@
 
 namespace velmora::win {
 
-std::wstring ExtendedPath(const std::wstring& path) {
-    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
-    // The prefix switches off the system's own normalisation, so the name is
-    // made full (backslashes, no "." or "..") first.
+std::wstring FullPath(const std::wstring& path) {
     const DWORD need = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (need == 0) return path;
     std::wstring full(need, L'\0');
     const DWORD got = ::GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
     if (got == 0 || got >= need) return path;
     full.resize(got);
+    return full;
+}
+
+std::wstring ExtendedPath(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+    // The prefix switches off the system's own normalisation, so the name is
+    // made full (backslashes, no "." or "..") first.
+    const std::wstring full = FullPath(path);
     if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
 }

@@ -12,7 +12,10 @@ namespace velmora::win {
 // The path in the form the wide file functions accept at any length: full,
 // with backslashes, and with the "\\?\" (or "\\?\UNC\") prefix when it is long.
 std::wstring LongPath(const std::wstring& path);
-// The same, with the prefix whatever the length.
+// The path made full: absolute, backslashes, "." and ".." resolved; the
+// path as given when the system cannot do it.
+std::wstring FullPath(const std::wstring& path);
+// The long form with the prefix whatever the length.
 std::wstring ExtendedPath(const std::wstring& path);
 
 bool FileExists(const std::wstring& path);

@@ -1,4 +1,5 @@
 #include "core/text.hpp"
+#include "tests/core/script_fixture.hpp"
 #include "engine/compiler.hpp"
 #include "vars/variables.hpp"
 
@@ -7,25 +8,8 @@
 namespace velmora::engine {
 namespace {
 
-struct Line {
-    std::wstring name;
-    std::vector<std::wstring> parameters;
-    bool commented = false;
-};
-
-container::Container Script(const std::vector<Line>& lines) {
-    container::ContainerText t;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        wchar_t guid[40];
-        std::swprintf(guid, 40, L"{00000000-0000-4000-8000-%012zu}", i);
-        t.Item(1).push_back(lines[i].name);
-        t.Item(2).push_back(guid);
-        t.Item(3).push_back(guid);
-        for (const auto& p : lines[i].parameters) t.Item(3).push_back(p);
-        t.Item(4).push_back(lines[i].commented ? L"C" : L"");
-    }
-    return container::FromItems(std::move(t));
-}
+using fixtures::Line;
+using fixtures::Script;
 
 // If with a condition on an engine-provided variable.
 Line If() { return {L"If", {L"TARGETDIR", L"0", L"x", L"FALSE"}}; }

@@ -160,10 +160,12 @@ touch "$temp_unix/qox1"
 run badres-after-file "$out/badres/setup.exe" /s
 check "a file named qox1 makes the run use qox2" test -f "$temp_unix/qox1" -a -d "$temp_unix/qox2"
 clean_temp
-"$wine_run" --timeout 60 "$out/badres/setup.exe" /s >/dev/null 2>&1 &
-"$wine_run" --timeout 60 "$out/badres/setup.exe" /s >/dev/null 2>&1 &
+"$wine_run" --timeout 60 --code-file "$out/twice-1.code" "$out/badres/setup.exe" /s >/dev/null 2>&1 &
+"$wine_run" --timeout 60 --code-file "$out/twice-2.code" "$out/badres/setup.exe" /s >/dev/null 2>&1 &
 wait
-check "two runs at once get qox1 and qox2" test -d "$temp_unix/qox1" -a -d "$temp_unix/qox2"
+check "two runs at once get qox1 and qox2 (exit codes $(cat "$out"/twice-*.code | tr '\n' ' '), temp: $(ls "$temp_unix" | tr '\n' ' '))" \
+  test -d "$temp_unix/qox1" -a -d "$temp_unix/qox2"
+check "two runs at once both reach the support archive" test "$(cat "$out"/twice-*.code | sort -u)" = 15
 
 # -- An error after the container is read: 11, and the support folder is removed all the same.
 mkdir -p "$out/support-msi/setup.msi"
