@@ -48,6 +48,18 @@ Kind ControlKind(std::wstring_view name) {
     return Kind::Nothing;
 }
 
+// The part a command plays in a conditional chain, for the search of the
+// branch or end that a skip goes to.
+enum class ChainRole : std::uint8_t { None, Opens, End, Else, ElseIf };
+
+ChainRole ChainRoleOf(std::wstring_view name) {
+    if (name == L"If" || name == L"Wizard Loop") return ChainRole::Opens;
+    if (name == L"End") return ChainRole::End;
+    if (name == L"Else") return ChainRole::Else;
+    if (name == L"Else If") return ChainRole::ElseIf;
+    return ChainRole::None;
+}
+
 struct LoopEntry {
     std::wstring_view kind;  // "While", "Repeat" or "For Each"
     std::size_t opener;      // the command that opened it
@@ -126,6 +138,7 @@ private:
     std::unordered_set<std::wstring, text::CaseInsensitiveHash, text::CaseInsensitiveEqual> plugins_;
     std::vector<Kind> kinds_;
     std::vector<bool> active_;
+    std::vector<ChainRole> roles_;
     std::vector<commands::Handler> handlers_;
     std::vector<std::int64_t> levels_;  // include level of each command
     // Block partners found so far: the command list does not change during a run.
@@ -187,11 +200,13 @@ void Run::Classify() {
     const std::size_t n = c_.CommandCount();
     kinds_.resize(n);
     active_.resize(n);
+    roles_.resize(n);
     handlers_.assign(n, nullptr);
     levels_.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         const std::wstring& name = c_.commandNames[i];
         active_[i] = !c_.IsCommentedOut(i) && name != L"Ignore";
+        roles_[i] = ChainRoleOf(name);
         Kind kind = ControlKind(name);
         // A plug-in name comes before every built-in one, control flow included.
         if (!plugins_.empty() && plugins_.count(name) != 0) {
@@ -393,19 +408,19 @@ void Run::ResolveSkip() {
     int level = 0;
     for (std::size_t j = next_; j < c_.CommandCount(); ++j) {
         if (!Active(j)) continue;
-        const std::wstring& name = c_.commandNames[j];
-        if (name == L"If" || name == L"Wizard Loop") {
+        const ChainRole role = roles_[j];
+        if (role == ChainRole::Opens) {
             ++level;
-        } else if (name == L"End") {
+        } else if (role == ChainRole::End) {
             if (level == 0) {
                 next_ = j + 1;
                 return;
             }
             --level;
-        } else if (level == 0 && toBranch && name == L"Else") {
+        } else if (level == 0 && toBranch && role == ChainRole::Else) {
             next_ = j + 1;
             return;
-        } else if (level == 0 && toBranch && name == L"Else If") {
+        } else if (level == 0 && toBranch && role == ChainRole::ElseIf) {
             next_ = j;  // it runs next, and its condition decides
             conditional_.pendingElseIf = j;
             return;

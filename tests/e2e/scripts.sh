@@ -43,6 +43,9 @@ check "TITLE and VERSION come from the container" test "$(report flow 'v["TITLE"
 check "Extract Path gives the temporary folder" test "$(report flow 'v["FIRSTDIR"] == v["TEMPDIR"]')" = True
 check "Get Temporary File made a qox file in the temporary folder" \
   test "$(report flow 'v["TMPFILE"].startswith(v["TEMPDIR"] + "qox") and v["TMPFILE"].lower().endswith(".tmp")')" = True
+check "Convert Path resolves a relative path against SETUPPATH, with the names on disk (got $(report flow 'v["RELATIVE"]'))" \
+  test "$(report flow 'v["RELATIVE"] == v["EXEDIR"] + "data"')" = True
+check "Convert Path of a path that does not exist gives the empty text" test "$(report flow 'repr(v["MISSING"])')" = "''"
 check "passwords are masked in the report" test "$(report flow 'v["DB_PASSWORD"]')" = "********"
 check "the report names the setup" test "$(report flow 'r["setup"]["title"]')" = "Flow Test"
 rm -f "$temp_unix"/qox*.tmp
@@ -64,14 +67,14 @@ rm -f "$temp_unix"/qox*.tmp
 run error "$out/flow/setup.exe" /s BREAKME=1
 check "a runtime error keeps exit code 0 (got $code)" test "$code" = 0
 check "the report names the runtime error's file and line" \
-  test "$(report error 'r["end"] + " " + r["error"]["sourceFile"] + " " + str(r["error"]["line"])')" = "runtimeError flow 72"
+  test "$(report error 'r["end"] + " " + r["error"]["sourceFile"] + " " + str(r["error"]["line"])')" = "runtimeError flow 84"
 box=$("$wine_run" --xvfb --timeout 90 --code-file "$out/error-box.code" "$probe" 30 "$(to_windows "$out/flow/setup.exe")" BREAKME=1 2>/dev/null | tr -d '\r')
 expected_box=$(cat <<'BOX'
 caption: Flow Test - Velmora Wizard
 text: Runtime error in setup script:
 
 Source File: flow
-Line Number: 72
+Line Number: 84
 
 'not a number' is not a valid integer value
 BOX
