@@ -79,8 +79,8 @@ target_link_options(sysinfo_probe PRIVATE -municode -s ${VELMORA_STATIC_RUNTIME}
 add_test(NAME e2e_sysinfo_versions
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/sysinfo_versions.sh ${CMAKE_BINARY_DIR}/wine-run
                  $<TARGET_FILE:sysinfo_probe> ${CMAKE_BINARY_DIR}/wineprefix)
-# Its scratch prefixes are 1.3 GB each and winecfg restarts wineservers.
-set_tests_properties(e2e_sysinfo_versions PROPERTIES RUN_SERIAL TRUE)
+# It copies the build tree's prefix once that prefix's wineserver is idle, so it
+# takes its turn with the tests that use that prefix (below).
 
 # End-to-end: real setups built by setup-builder, run under Wine.
 if(VELMORA_HOST_BUILDER)
@@ -89,13 +89,13 @@ if(VELMORA_HOST_BUILDER)
                    ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:setup> ${VELMORA_HOST_BUILDER}
                    ${CMAKE_BINARY_DIR}/test-setups $<TARGET_FILE:message_probe> $<TARGET_FILE:qox>)
   # Runs under Xvfb restart the prefix's wineserver: nothing else may run then.
-  set_tests_properties(e2e_engine PROPERTIES FIXTURES_SETUP setups RUN_SERIAL TRUE)
+  set_tests_properties(e2e_engine PROPERTIES FIXTURES_SETUP setups)
   set_tests_properties(win_tests PROPERTIES FIXTURES_REQUIRED setups)
   add_test(NAME e2e_scripts
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/scripts.sh
                    ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:setup> ${VELMORA_HOST_BUILDER}
                    ${CMAKE_BINARY_DIR}/script-setups $<TARGET_FILE:message_probe> $<TARGET_FILE:qox>)
-  set_tests_properties(e2e_scripts PROPERTIES RUN_SERIAL TRUE)
+
 endif()
 
 # Archive tests: fixtures made by the Linux 7zz (and hostile names patched in)
@@ -115,3 +115,11 @@ add_executable(extract_bench bench/win/extract_bench.cpp)
 target_link_libraries(extract_bench PRIVATE velmora_media)
 target_link_options(extract_bench PRIVATE -municode ${VELMORA_STATIC_RUNTIME})
 add_dependencies(extract_bench qox)
+
+# Runs under Xvfb restart the prefix's wineserver, which would end the
+# programs of any other test in the same prefix: the tests that use the build
+# tree's prefix take turns.
+set_property(TEST wine_exit_codes win_tests e2e_extractor e2e_sysinfo_versions PROPERTY RESOURCE_LOCK wineprefix)
+if(VELMORA_HOST_BUILDER)
+  set_property(TEST e2e_engine e2e_scripts PROPERTY RESOURCE_LOCK wineprefix)
+endif()
