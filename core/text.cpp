@@ -313,10 +313,17 @@ std::wstring ToDecimal(std::int64_t value) {
     wchar_t* const end = buffer + 24;
     wchar_t* p = end;
     std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    do {
+    // 64-bit division is a library call on 32-bit x86: it is used only
+    // until the rest fits in 32 bits, which is at once for most values.
+    while (magnitude > UINT32_MAX) {
         *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
         magnitude /= 10;
-    } while (magnitude != 0);
+    }
+    auto small = static_cast<std::uint32_t>(magnitude);
+    do {
+        *--p = static_cast<wchar_t>(L'0' + small % 10);
+        small /= 10;
+    } while (small != 0);
     if (value < 0) *--p = L'-';
     return std::wstring(p, end);
 }

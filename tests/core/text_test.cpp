@@ -41,6 +41,52 @@ TEST(Text, CaseMappingAndComparison) {
     EXPECT_EQ(hash(L"caf\u00E9"), hash(L"CAF\u00C9"));
 }
 
+TEST(Text, SameTextAndHashAgreeOnEveryPath) {
+    // ASCII on both sides, a difference before or after a character outside
+    // ASCII, and lengths that differ.
+    struct Case {
+        std::wstring a, b;
+        bool same;
+    } const cases[] = {
+        {L"", L"", true},
+        {L"Name", L"nAME", true},
+        {L"Name", L"Nama", false},
+        {L"Nam", L"Name", false},
+        {L"xé", L"XÉ", true},
+        {L"xéy", L"XÉz", false},
+        {L"ayé", L"AZÉ", false},
+        {L"abé", L"ABÉ", true},
+        {L"é", L"E", false},
+        {L"éa", L"É", false},
+    };
+    CaseInsensitiveHash hash;
+    for (const auto& c : cases) {
+        EXPECT_EQ(SameText(c.a, c.b), c.same) << ToUtf8(c.a) << " / " << ToUtf8(c.b);
+        EXPECT_EQ(SameText(c.b, c.a), c.same) << ToUtf8(c.b) << " / " << ToUtf8(c.a);
+        if (c.same) {
+            EXPECT_EQ(hash(c.a), hash(c.b)) << ToUtf8(c.a) << " / " << ToUtf8(c.b);
+        }
+    }
+}
+
+TEST(Text, DecimalText) {
+    struct Case {
+        std::int64_t value;
+        std::wstring text;
+    } const cases[] = {
+        {0, L"0"},
+        {7, L"7"},
+        {-7, L"-7"},
+        {1000000, L"1000000"},
+        {4294967295LL, L"4294967295"},
+        {4294967296LL, L"4294967296"},
+        {-4294967296LL, L"-4294967296"},
+        {INT64_MAX, L"9223372036854775807"},
+        {INT64_MIN, L"-9223372036854775808"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ToDecimal(c.value), c.text) << c.value;
+}
+
 TEST(Text, StrictDecimalIntegers) {
     struct Case {
         std::wstring text;
@@ -49,6 +95,8 @@ TEST(Text, StrictDecimalIntegers) {
         {L"0", 0}, {L"-0", 0}, {L"+17", 17}, {L"2147483647", 2147483647}, {L"-2147483648", INT32_MIN},
         {L"2147483648", std::nullopt}, {L"", std::nullopt}, {L"-", std::nullopt}, {L" 1", std::nullopt},
         {L"1 ", std::nullopt}, {L"0x10", std::nullopt}, {L"$10", std::nullopt}, {L"1e3", std::nullopt},
+        {L"-2147483649", std::nullopt}, {L"2147483640", 2147483640}, {L"-2147483639", -2147483639},
+        {L"21474836470", std::nullopt}, {L"0002147483647", 2147483647},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseInt32(c.text), c.value) << ToUtf8(c.text);
     EXPECT_EQ(ParseInt64(L"-9223372036854775808"), INT64_MIN);

@@ -52,6 +52,13 @@ TEST_F(Expand, Substitution) {
             {{{L"A", L"<$B$>"}, {L"B", L"[$C$]"}, {L"C", L"c"}}, L"$A$ $B$", L"<[c]> [c]"},
             {{{L"NEWLINE", L"\r\n"}}, L"one$NEWLINE$two", L"one\r\ntwo"},
             {{{L"N", L"\u65E5\u672C"}}, L"$N$\u00E9", L"\u65E5\u672C\u00E9"},
+            // A text that is one whole reference.
+            {{{L"N", L"41"}}, L"$n$", L"41"},
+            {{{L"E", L""}}, L"$E$", L""},
+            {{}, L"$N$", L"$N$"},
+            {{{L"X", L"a$X$"}}, L"$X$", L"a$X$"},
+            {{{L"X", L"$Y$"}, {L"Y", L"$X$"}}, L"$X$", L"$X$"},
+            {{{L"X", L"$"}, {L"B", L"2"}}, L"$X$", L"$"},
         },
         [](const std::wstring& t) { return ExpandVariables(t); });
 }
@@ -190,6 +197,15 @@ TEST_F(Expand, SelfReferenceEndsWithTheReferenceLeftAsWritten) {
         },
         [](const std::wstring& t) { return ExpandVariables(t); });
     Check({{{{L"X", L"a$X$"}}, L"$X$", L"\"a$X$\""}}, [](const std::wstring& t) { return ExpandVariablesQuoted(t); });
+}
+
+TEST_F(Expand, AWholeReferenceObeysTheResultCap) {
+    const std::size_t cap = std::size_t{1} << 22;
+    Variables().SetItem(L"FITS", std::wstring(cap, L'a'));
+    Variables().SetItem(L"BIG", std::wstring(cap + 1, L'a'));
+    EXPECT_EQ(ExpandVariables(L"$FITS$").size(), cap);
+    EXPECT_EQ(ExpandVariables(L"$BIG$"), L"$BIG$");
+    EXPECT_EQ(ExpandVariablesQuoted(L"$FITS$"), L"$FITS$") << "the quotes make it longer than the cap";
 }
 
 TEST_F(Expand, ExponentialValuesAreCapped) {

@@ -2,6 +2,7 @@
 #include "vars/hash_table.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 namespace velmora {
@@ -190,6 +191,39 @@ TEST_F(StoreTest, ClearAndPairs) {
     ClearVariables();
     EXPECT_TRUE(Variables().GetNames().empty());
     EXPECT_EQ(VariablesToCommaText(), L"");
+}
+
+TEST(WatchedNames, CountOnlyTheirOwnChanges) {
+    TVariableManager store;
+    store.Watch({L"TITLE", L"caf\u00E9"});
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        bool counted;
+    } const steps[] = {
+        {"another name", [&] { store.SetItem(L"N", L"1"); }, false},
+        {"a name with the watched hash's length", [&] { store.SetItem(L"TITLES", L"x"); }, false},
+        {"the watched name", [&] { store.SetItem(L"TITLE", L"a"); }, true},
+        {"the watched name in another case", [&] { store.SetItem(L"title", L"b"); }, true},
+        {"outside ASCII, by the system's mapping", [&] { store.SetItem(L"CAF\u00C9", L"c"); }, true},
+        {"removal of another name", [&] { store.Remove(L"N"); }, false},
+        {"removal of the watched name", [&] { store.Remove(L"Title"); }, true},
+        {"clear", [&] { store.Clear(); }, true},
+    };
+    for (const auto& step : steps) {
+        const std::uint64_t before = store.WatchedVersion();
+        const std::uint64_t all = store.Version();
+        step.change();
+        EXPECT_EQ(store.WatchedVersion() != before, step.counted) << step.what;
+        EXPECT_NE(store.Version(), all) << step.what << ": every change counts in Version";
+    }
+    // Watching other names replaces the list.
+    store.Watch({L"N"});
+    const std::uint64_t before = store.WatchedVersion();
+    store.SetItem(L"TITLE", L"d");
+    EXPECT_EQ(store.WatchedVersion(), before);
+    store.SetItem(L"n", L"2");
+    EXPECT_NE(store.WatchedVersion(), before);
 }
 
 TEST(HashTable, GrowsAtTwiceTheBucketCount) {
