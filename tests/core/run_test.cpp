@@ -304,6 +304,16 @@ TEST_F(RunTest, VariableAndStringCommands) {
     }
 }
 
+TEST_F(RunTest, SetVariableKeepsPersistedNamesAndTheDownloadTimeout) {
+    Run(Script({Set(L"keep$VORP$VORP$TRUE", L"1"), Set(L"KEEP$VORP$VORP$TRUE", L"2"), Set(L"TEMP$VORP$VORP$true", L"3"),
+                Set(L"VORP_TIMEOUT", L"25")}));
+    EXPECT_EQ(TheSession().persistedVariables, std::vector<std::wstring>{L"keep"}) << "once, and only for exactly TRUE";
+    EXPECT_EQ(GetVariable(L"KEEP"), L"2");
+    EXPECT_EQ(TheSession().downloadTimeout, 25);
+    Run(Script({Set(L"VORP_TIMEOUT", L"soon")}));
+    EXPECT_EQ(TheSession().downloadTimeout, 10) << "not an integer";
+}
+
 TEST_F(RunTest, ExtractPathParts) {
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"0", L"file.tar.gz"}, {L"1", L"file.tar"}, {L"2", L"gz"},     {L"3", L"C:\\dir\\sub\\"},

@@ -8,21 +8,13 @@
 // standard handles, so console output reaches the caller.
 #include <windows.h>
 
+#include "tests/wine/skip_argument.hpp"
+
 #include <cstdio>
 #include <string>
 
 namespace {
 
-// Skips one argument of a raw command line (quoted or not) and the blanks after it.
-const wchar_t* SkipArgument(const wchar_t* p) {
-    bool quoted = false;
-    for (; *p != L'\0'; ++p) {
-        if (*p == L'"') quoted = !quoted;
-        else if (!quoted && (*p == L' ' || *p == L'\t')) break;
-    }
-    while (*p == L' ' || *p == L'\t') ++p;
-    return p;
-}
 
 std::wstring Unquote(std::wstring s) {
     if (s.size() >= 2 && s.front() == L'"' && s.back() == L'"') s = s.substr(1, s.size() - 2);

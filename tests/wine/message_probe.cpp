@@ -8,20 +8,13 @@
 // program's process only), or "no message box" when none appears in time.
 #include <windows.h>
 
+#include "tests/wine/skip_argument.hpp"
+
 #include <cstdio>
 #include <string>
 
 namespace {
 
-const wchar_t* SkipArgument(const wchar_t* p) {
-    bool quoted = false;
-    for (; *p != L'\0'; ++p) {
-        if (*p == L'"') quoted = !quoted;
-        else if (!quoted && (*p == L' ' || *p == L'\t')) break;
-    }
-    while (*p == L' ' || *p == L'\t') ++p;
-    return p;
-}
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return {};
