@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The version queries with the prefix posing as Windows XP, 7 and 10: each
-# version gets a scratch copy of the build tree's prefix, switched with
-# winecfg, in which the probe prints the level name and the version record.
+# The version queries with the prefix posing as Windows XP, 7, 10 and 2008:
+# one scratch copy of the build tree's prefix is switched with winecfg to each
+# version in turn, and the probe prints the level name and the version record.
 #   sysinfo_versions.sh WINE-RUN SYSINFO-PROBE-EXE TEMPLATE-PREFIX
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,9 +29,10 @@ field() { sed -n "s/^$1=//p" <<<"$2" | tr -d '\r'; }
 # NAMES are winecfg version names, tried in order until winecfg takes one.
 run_version() {
   local names=$1 level=$2 major=$3 minor=$4 build_test=$5 server=$6 version=""
-  cleanup
-  # A full copy: hard links would let the scratch wineserver rewrite the template's registry.
-  cp -a "$template" "$scratch"
+  if [ ! -d "$scratch" ]; then
+    # A full copy: hard links would let the scratch wineserver rewrite the template's registry.
+    cp -a "$template" "$scratch"
+  fi
   export VELMORA_WINEPREFIX="$scratch"
   for name in $names; do
     if "$wine_run" winecfg -v "$name" >/dev/null 2>&1; then version=$name; break; fi
@@ -40,7 +41,7 @@ run_version() {
   local out status
   out=$("$wine_run" "$probe"); status=$?
   check "the probe runs as $version" test "$status" -eq 0
-  if [ -z "$version" ] || [ "$status" -ne 0 ]; then unset VELMORA_WINEPREFIX; cleanup; return; fi
+  if [ -z "$version" ] || [ "$status" -ne 0 ]; then unset VELMORA_WINEPREFIX; return; fi
   printf -- '--- %s\n%s\n' "$version" "$out"
   check "$version: level $level (got $(field level "$out"))" test "$(field level "$out")" = "$level"
   check "$version: NT family" test "$(field platform "$out")" = 2
@@ -54,7 +55,6 @@ run_version() {
   check "$version: administrator rights" test "$(field rights "$out")" = ADMIN
   check "$version: administrator" test "$(field admin "$out")" = 1
   unset VELMORA_WINEPREFIX
-  cleanup
 }
 
 # A 64-bit prefix cannot pose as 32-bit XP (5.1): winecfg takes "winxp64",
