@@ -16,6 +16,7 @@ traces_win='c:\velmora-e2e'
 
 rm -rf "$out" && mkdir -p "$out"
 "$wine_run" --timeout 120 "$engine" /s >/dev/null 2>&1 || true   # makes the prefix if it is new
+start_display "$wine_run"
 # The user's temporary folder, as Wine sets TEMP for a new prefix.
 temp_unix="$prefix/drive_c/users/$(id -un)/Temp"
 [ -d "$temp_unix" ] || temp_unix="$prefix/drive_c/users/$(id -un)/AppData/Local/Temp"
@@ -161,8 +162,10 @@ run badres-after-file "$out/badres/setup.exe" /s
 check "a file named qox1 makes the run use qox2" test -f "$temp_unix/qox1" -a -d "$temp_unix/qox2"
 clean_temp
 "$wine_run" --timeout 60 --code-file "$out/twice-1.code" "$out/badres/setup.exe" /s >/dev/null 2>&1 &
+first=$!
 "$wine_run" --timeout 60 --code-file "$out/twice-2.code" "$out/badres/setup.exe" /s >/dev/null 2>&1 &
-wait
+second=$!
+wait "$first" "$second"
 check "two runs at once get qox1 and qox2 (exit codes $(cat "$out"/twice-*.code | tr '\n' ' '), temp: $(ls "$temp_unix" | tr '\n' ' '))" \
   test -d "$temp_unix/qox1" -a -d "$temp_unix/qox2"
 check "two runs at once both reach the support archive" test "$(cat "$out"/twice-*.code | sort -u)" = 15

@@ -9,6 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$1 engine=$2 builder=$3 out=$4 probe=$5 qox=$6
 rm -rf "$out" && mkdir -p "$out"
 "$wine_run" --timeout 120 "$engine" /s >/dev/null 2>&1 || true   # makes the prefix if it is new
+start_display "$wine_run"
 prefix=$(dirname "$wine_run")/wineprefix
 temp_unix="$prefix/drive_c/users/$(id -un)/Temp"
 [ -d "$temp_unix" ] || temp_unix="$prefix/drive_c/users/$(id -un)/AppData/Local/Temp"
