@@ -4,15 +4,26 @@
 
 #include "container/container.hpp"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace velmora::commands {
 
+// What a handler works out once from a command's parameter lines and keeps
+// for the command's later runs (the lines do not change during a run).
+struct CommandCache {
+    virtual ~CommandCache() = default;
+};
+
 class CommandContext {
 public:
     CommandContext(const container::Container& container, std::size_t index)
         : container_(container), index_(index) {}
+    // `cache` is the run's slot for this command: it lives as long as the
+    // run and belongs to the command's one handler.
+    CommandContext(const container::Container& container, std::size_t index, std::unique_ptr<CommandCache>& cache)
+        : container_(container), index_(index), cache_(&cache) {}
 
     std::size_t Index() const { return index_; }
     const std::wstring& Name() const { return container_.commandNames[index_]; }
@@ -36,9 +47,22 @@ public:
 
     const container::Container& Container() const { return container_; }
 
+    // The handler's data for this command, made by `make` (returning a
+    // std::unique_ptr<T>, T derived from CommandCache) on the first run of
+    // the command; without a slot of the run, made for this call alone. A
+    // command has one handler for the whole run, so the slot holds a T.
+    template <typename T, typename Make>
+    const T& Cached(Make make) {
+        std::unique_ptr<CommandCache>& slot = cache_ != nullptr ? *cache_ : own_;
+        if (!slot) slot = make();
+        return static_cast<const T&>(*slot);
+    }
+
 private:
     const container::Container& container_;
     std::size_t index_;
+    std::unique_ptr<CommandCache>* cache_ = nullptr;
+    std::unique_ptr<CommandCache> own_;
 };
 
 using Handler = void (*)(CommandContext&);

@@ -208,8 +208,15 @@ void ExtractPath(CommandContext& c) {
 
 void EvaluateExpressionCommand(CommandContext& c) { RunEvaluateExpression(c.Parameter(1), c.Parameter(2)); }
 
+// Mathematics often counts a loop: its lines are analysed on its first run.
+struct MathematicsCache : CommandCache {
+    explicit MathematicsCache(const CommandContext& c)
+        : prepared(c.Parameter(1), c.Parameter(2), c.Parameter(3), c.Parameter(4)) {}
+    PreparedMathematics prepared;
+};
+
 void MathematicsCommand(CommandContext& c) {
-    RunMathematics(c.Parameter(1), c.Parameter(2), c.Parameter(3), c.Parameter(4));
+    c.Cached<MathematicsCache>([&c] { return std::make_unique<MathematicsCache>(c); }).prepared.Run();
 }
 
 }  // namespace

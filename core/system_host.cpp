@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <cwctype>
+#include <ctime>
 
 namespace velmora::sys {
 namespace {
@@ -39,6 +40,16 @@ std::wstring LowerCase(std::wstring_view in) {
 }
 
 std::uint32_t TickCount() {
+#ifdef CLOCK_MONOTONIC_COARSE
+    // The coarse clock (a few milliseconds of resolution, like the Windows
+    // tick count itself) is read without the precise clock's hardware
+    // counter, and the loop reads the tick count often.
+    timespec now{};
+    if (::clock_gettime(CLOCK_MONOTONIC_COARSE, &now) == 0) {
+        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                                          static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+    }
+#endif
     using namespace std::chrono;
     return static_cast<std::uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

@@ -2,6 +2,7 @@
 
 #include "core/system.hpp"
 
+#include <algorithm>
 #include <limits>
 
 namespace velmora::text {
@@ -55,10 +56,18 @@ std::optional<T> ParseSigned(std::wstring_view text) {
         ++i;
     }
     if (i == text.size()) return std::nullopt;
-    // Accumulate as a negative number so that the minimum value fits.
-    // value * 10 - digit stays at or above kMin exactly when value is above
-    // kMin / 10, or equal to it with a digit up to kMin's last digit.
-    T value = 0;
+    // The first nine digits cannot overflow any T: they are read in 32 bits
+    // (64-bit arithmetic takes several instructions on 32-bit x86).
+    std::uint32_t head = 0;
+    for (const std::size_t headEnd = std::min(text.size(), i + 9); i < headEnd; ++i) {
+        const wchar_t c = text[i];
+        if (c < L'0' || c > L'9') return std::nullopt;
+        head = head * 10 + static_cast<std::uint32_t>(c - L'0');
+    }
+    // The rest accumulates as a negative number so that the minimum value
+    // fits. value * 10 - digit stays at or above kMin exactly when value is
+    // above kMin / 10, or equal to it with a digit up to kMin's last digit.
+    T value = static_cast<T>(-static_cast<T>(head));
     constexpr T kMin = std::numeric_limits<T>::min();
     constexpr T kMinTenth = kMin / 10;
     constexpr T kMinLastDigit = -(kMin % 10);

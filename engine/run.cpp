@@ -12,6 +12,7 @@
 #include "vars/expand.hpp"
 #include "vars/variables.hpp"
 
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -21,6 +22,7 @@ namespace {
 constexpr std::uint32_t kMessageInterval = 315;  // ms between message pumps of the loop
 constexpr std::size_t kSearchPumpStride = 313;   // commands examined between pumps of a block search
 constexpr std::uint32_t kClockInterval = 1000;   // ms between readings of the date and time
+constexpr std::size_t kClockStride = 16;         // control-flow commands between clock readings
 
 bool IsLoopOpener(std::wstring_view name) { return name == L"While" || name == L"Repeat" || name == L"For Each"; }
 bool IsLoopCloser(std::wstring_view name) { return name == L"Wend" || name == L"Until" || name == L"Next"; }
@@ -119,8 +121,13 @@ private:
     void EndRun(bool traceExit);
 
     const std::wstring& P(std::size_t i, std::size_t k) const { return c_.Parameter(i, k); }
-    bool Condition(std::size_t i) const {
-        return EvaluateCondition({P(i, 1), P(i, 2), P(i, 3), P(i, 4)});
+    // The condition of command i, its lines analysed on its first test.
+    bool Condition(std::size_t i) {
+        std::unique_ptr<PreparedCondition>& prepared = conditions_[i];
+        if (!prepared) {
+            prepared = std::make_unique<PreparedCondition>(ConditionLines{P(i, 1), P(i, 2), P(i, 3), P(i, 4)});
+        }
+        return prepared->Evaluate();
     }
     // Not commented out and not Ignore (worked out once, in Classify).
     bool Active(std::size_t j) const { return active_[j]; }
@@ -140,6 +147,8 @@ private:
     std::vector<bool> active_;
     std::vector<ChainRole> roles_;
     std::vector<commands::Handler> handlers_;
+    std::vector<std::unique_ptr<commands::CommandCache>> caches_;  // each handler's data for its command
+    std::vector<std::unique_ptr<PreparedCondition>> conditions_;
     std::vector<std::int64_t> levels_;  // include level of each command
     // Block partners found so far: the command list does not change during a run.
     std::vector<std::size_t> closer_, opener_;
@@ -156,6 +165,10 @@ private:
     bool singleInstance_ = false;
     std::wstring marker_;
     std::uint32_t lastPump_ = 0;
+    // Commands run since the clock was last read, and whether the last one
+    // could take long (a handler or plug-in: anything else is control flow).
+    std::size_t sinceClock_ = 0;
+    bool mayHaveTakenLong_ = true;
     std::uint32_t lastClock_ = 0;
     bool clockRead_ = false;
     std::wstring date_, time_, language_;
@@ -202,6 +215,10 @@ void Run::Classify() {
     active_.resize(n);
     roles_.resize(n);
     handlers_.assign(n, nullptr);
+    caches_.clear();
+    caches_.resize(n);
+    conditions_.clear();
+    conditions_.resize(n);
     levels_.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         const std::wstring& name = c_.commandNames[i];
@@ -317,31 +334,41 @@ const std::vector<std::wstring_view> kReadBack = {
 void Run::Loop() {
     const std::size_t count = c_.CommandCount();
     tracePath_ = TracePath();
-    Variables().Watch(kReadBack);
+    TVariableManager& store = Variables();
+    store.Watch(kReadBack);
     while (next_ < count) {
-        const std::uint32_t now = sys::TickCount();
-        if (now - lastPump_ >= kMessageInterval) {
-            platform_.PumpMessages();
-            lastPump_ = now;
-        }
-        // The short date and time change slowly; the system is asked again
-        // once a second.
+        // The clock is read after every command that may have taken long,
+        // and otherwise after every kClockStride control-flow commands,
+        // which each take microseconds at most (their block searches pump
+        // messages themselves): the message and date intervals are kept
+        // to within those microseconds, without a clock reading per command.
         bool clockChanged = false;
-        if (!clockRead_ || now - lastClock_ >= kClockInterval) {
-            std::wstring date = platform_.ShortDate();
-            std::wstring time = platform_.ShortTime();
-            clockChanged = !clockRead_ || date != date_ || time != time_;
-            date_ = std::move(date);
-            time_ = std::move(time);
-            lastClock_ = now;
-            clockRead_ = true;
+        if (mayHaveTakenLong_ || ++sinceClock_ >= kClockStride) {
+            sinceClock_ = 0;
+            mayHaveTakenLong_ = false;
+            const std::uint32_t now = sys::TickCount();
+            if (now - lastPump_ >= kMessageInterval) {
+                platform_.PumpMessages();
+                lastPump_ = now;
+            }
+            // The short date and time change slowly; the system is asked
+            // again once a second.
+            if (!clockRead_ || now - lastClock_ >= kClockInterval) {
+                std::wstring date = platform_.ShortDate();
+                std::wstring time = platform_.ShortTime();
+                clockChanged = !clockRead_ || date != date_ || time != time_;
+                date_ = std::move(date);
+                time_ = std::move(time);
+                lastClock_ = now;
+                clockRead_ = true;
+            }
         }
         // What the loop reads back from the store (kReadBack) can only differ
         // from the last look when one of those variables was written or
         // removed since; then it is looked at again, and a value is written
         // only where it differs. Writes to other variables (a loop counter)
         // leave the watched count alone and cost nothing here.
-        if (clockChanged || Variables().WatchedVersion() != seenVersion_) {
+        if (clockChanged || store.WatchedVersion() != seenVersion_) {
             RefreshSession();
             if (GetVariable(L"DATE") != date_) SetVariable(L"DATE", date_, L"Initialization");
             if (GetVariable(L"TIME") != time_) SetVariable(L"TIME", time_, L"Initialization");
@@ -351,7 +378,7 @@ void Run::Loop() {
             }
             const wchar_t* abort = TextToBool(GetVariable(L"VORP_IsCancelled")) ? L"TRUE" : L"FALSE";
             if (GetVariable(L"ABORT") != abort) AssignVariable(L"ABORT", abort, L"Cancel State");
-            seenVersion_ = Variables().WatchedVersion();
+            seenVersion_ = store.WatchedVersion();
         }
         platform_.ApplyCacheOverride();
         platform_.RefreshSessionValues();
@@ -370,6 +397,7 @@ void Run::Loop() {
 
 void Run::TrackIncludeLevel() {
     const std::int64_t level = levels_[next_];
+    if (level == includeLevel_) return;  // nearly every command
     if (level > includeLevel_) {
         includes_.push_back({loops_, forEach_, conditional_});
     } else if (level < includeLevel_ && !includes_.empty()) {
@@ -387,10 +415,12 @@ void Run::Dispatch(std::size_t i) {
         case Kind::Nothing:
             return;
         case Kind::Plugin:
+            mayHaveTakenLong_ = true;
             platform_.RunPlugin(i);
             return;
         case Kind::Handler: {
-            commands::CommandContext context(c_, i);
+            mayHaveTakenLong_ = true;
+            commands::CommandContext context(c_, i, caches_[i]);
             handlers_[i](context);
             return;
         }

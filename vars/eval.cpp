@@ -61,7 +61,9 @@ std::optional<std::array<std::int32_t, 4>> ReadVersion(std::wstring_view t) {
     return version;
 }
 
-bool Compare(std::wstring_view code, std::wstring_view left, std::wstring_view right) {
+// `knownRight`, when given, is text::ParseScriptInt32(right) worked out by the caller.
+bool Compare(std::wstring_view code, std::wstring_view left, std::wstring_view right,
+             const std::optional<std::int32_t>* knownRight = nullptr) {
     if (code.size() != 1 || code[0] < L'0' || code[0] > L'6') return false;
     const wchar_t c = code[0];
     if (c == L'6') {
@@ -70,7 +72,7 @@ bool Compare(std::wstring_view code, std::wstring_view left, std::wstring_view r
         return l && r && *l > *r;
     }
     const std::optional<std::int32_t> l = text::ParseScriptInt32(left);
-    const std::optional<std::int32_t> r = text::ParseScriptInt32(right);
+    const std::optional<std::int32_t> r = knownRight != nullptr ? *knownRight : text::ParseScriptInt32(right);
     if (l && r) return c == L'2' ? *l > *r : *l == *r;
     switch (c) {
         case L'0': return left == right;
@@ -253,6 +255,40 @@ bool EvaluateCondition(const ConditionLines& lines) {
         test = Compare(lines.code, left, Substituted(value, right));
     }
     return TextToBool(lines.negate) ? !test : test;
+}
+
+PreparedCondition::PreparedCondition(const ConditionLines& lines) : lines_(lines) {
+    name_ = lines.code == L"5" ? lines.variable : VariableNameView(lines.variable);
+    nameHash_ = TVariableManager::HashOf(name_);
+    valueConstant_ = lines.value.find(L'$') == std::wstring_view::npos;
+    if (valueConstant_) {
+        const std::optional<std::int32_t> n = text::ParseScriptInt32(lines.value);
+        valueIsNumber_ = n.has_value();
+        valueNumber_ = n.value_or(0);
+    }
+    negate_ = TextToBool(lines.negate);
+}
+
+bool PreparedCondition::Evaluate() const {
+    // Translations replace the lines themselves: nothing worked out from
+    // them holds while a translator is installed.
+    if (g_translator.load() != nullptr) return EvaluateCondition(lines_);
+    const TVariableManager& store = Variables();
+    bool test;
+    if (lines_.code == L"5") {
+        test = store.Exists(name_, nameHash_);
+    } else {
+        const std::wstring left = ExpandVariables(store.GetItem(name_, nameHash_));
+        if (valueConstant_) {
+            const std::optional<std::int32_t> right =
+                valueIsNumber_ ? std::optional<std::int32_t>(valueNumber_) : std::nullopt;
+            test = Compare(lines_.code, left, lines_.value, &right);
+        } else {
+            std::wstring right;
+            test = Compare(lines_.code, left, Substituted(lines_.value, right));
+        }
+    }
+    return negate_ ? !test : test;
 }
 
 std::wstring EvaluateExpression(std::wstring_view expression) {

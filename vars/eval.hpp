@@ -5,6 +5,8 @@
 // expression gives "ERROR".
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +28,27 @@ using ConditionTranslator = std::wstring (*)(std::wstring_view line);
 void SetConditionTranslator(ConditionTranslator translator);
 
 bool EvaluateCondition(const ConditionLines& lines);
+
+// A condition tested again and again (a loop's While, an If inside a loop),
+// with what does not change between tests worked out once: the variable's
+// name and hash, the code, the negation, and a value line without a dollar
+// sign as text and number. Evaluate gives exactly what EvaluateCondition
+// gives for the same lines; while a translator is installed it is that call.
+// The lines are borrowed: they must outlive the object.
+class PreparedCondition {
+public:
+    explicit PreparedCondition(const ConditionLines& lines);
+    bool Evaluate() const;
+
+private:
+    ConditionLines lines_;
+    std::wstring_view name_;     // the variable line without its dollar signs
+    std::size_t nameHash_ = 0;   // of name_, or of the whole line for code 5
+    bool valueConstant_ = false; // the value line has no dollar sign
+    bool valueIsNumber_ = false;
+    std::int32_t valueNumber_ = 0;
+    bool negate_ = false;
+};
 
 // "TRUE", "FALSE" or "ERROR".
 std::wstring EvaluateExpression(std::wstring_view expression);

@@ -182,29 +182,64 @@ private:
 
 }  // namespace
 
+// A text that is one whole reference, $NAME$ (the commonest parameter after
+// plain text), to a value without a dollar sign: the scan would insert the
+// value, find nothing more in it and stop, so the result is the value
+// itself (Value, in `value`), or the text as written when the name is
+// undefined or the value is refused by the caps (AsWritten). A value with a
+// dollar sign takes the scan (Scan).
+template <bool kQuoted>
+TVariableManager::OneReference TVariableManager::ExpandOneReference(std::wstring_view text, std::size_t nameHash,
+                                                                    std::wstring& value) const {
+    const std::wstring_view name = text.substr(1, text.size() - 2);
+    value.clear();
+    if (kQuoted) value.push_back(L'"');
+    if (!AppendValue(name, nameHash, value)) return OneReference::AsWritten;
+    if (value.find(L'$') != std::wstring::npos) return OneReference::Scan;
+    if (kQuoted) value.push_back(L'"');
+    if (value.size() > text.size() && value.size() > kMaxResultLength) return OneReference::AsWritten;
+    if (value.size() > kMaxInsertedUnits) return OneReference::AsWritten;
+    return OneReference::Value;
+}
+
 template <bool kQuoted>
 std::wstring TVariableManager::ExpandImpl(std::wstring text) const {
     const std::size_t first = text.find(L'$');
     if (first == std::wstring::npos) return text;
-    // A text that is one whole reference, $NAME$ (the commonest parameter
-    // after plain text), to a value without a dollar sign: the scan would
-    // insert the value, find nothing more in it and stop, so the result is
-    // the value itself, or the text as written when the name is undefined
-    // or the value is refused by the caps. A value with a dollar sign takes
-    // the scan below.
     if (first == 0 && text.size() > 2 && text.find(L'$', 1) == text.size() - 1) {
         const std::wstring_view name = std::wstring_view(text).substr(1, text.size() - 2);
         std::wstring value;
-        if (kQuoted) value.push_back(L'"');
-        if (!AppendValue(name, value)) return text;
-        if (value.find(L'$') == std::wstring::npos) {
-            if (kQuoted) value.push_back(L'"');
-            if (value.size() > text.size() && value.size() > kMaxResultLength) return text;
-            if (value.size() > kMaxInsertedUnits) return text;
-            return value;
+        switch (ExpandOneReference<kQuoted>(text, HashOf(name), value)) {
+            case OneReference::Value: return value;
+            case OneReference::AsWritten: return text;
+            case OneReference::Scan: break;
         }
     }
     return Expander(*this, text, kQuoted).Run();
+}
+
+std::wstring TVariableManager::ExpandReference(std::wstring_view text, std::size_t nameHash) const {
+    std::wstring value;
+    switch (ExpandOneReference<false>(text, nameHash, value)) {
+        case OneReference::Value: return value;
+        case OneReference::AsWritten: return std::wstring(text);
+        case OneReference::Scan: break;
+    }
+    std::wstring copy(text);
+    return Expander(*this, copy, false).Run();
+}
+
+PreparedLine::PreparedLine(std::wstring_view line) : line_(line) {
+    const std::size_t first = line.find(L'$');
+    hasDollar_ = first != std::wstring_view::npos;
+    oneReference_ = first == 0 && line.size() > 2 && line.find(L'$', 1) == line.size() - 1;
+    if (oneReference_) nameHash_ = TVariableManager::HashOf(line.substr(1, line.size() - 2));
+}
+
+std::wstring PreparedLine::Expand() const {
+    if (!hasDollar_) return std::wstring(line_);
+    if (oneReference_) return Variables().ExpandReference(line_, nameHash_);
+    return ExpandVariables(std::wstring(line_));
 }
 
 std::wstring TVariableManager::Expand(std::wstring text) const { return ExpandImpl<false>(std::move(text)); }

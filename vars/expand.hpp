@@ -41,6 +41,27 @@ std::wstring ExpandVariablesQuoted(std::wstring text);
 // backslash), except the leading pair of a network path.
 std::wstring ExpandPath(std::wstring text);
 
+// A parameter line substituted again and again (a command in a loop), with
+// what substitution first looks for worked out once: whether the line has a
+// dollar sign at all, and for a line that is one reference, $NAME$, the
+// name's hash. Expand gives exactly what ExpandVariables gives for the line.
+// The line is borrowed: it must outlive the object.
+class PreparedLine {
+public:
+    PreparedLine() = default;
+    explicit PreparedLine(std::wstring_view line);
+
+    std::wstring_view Line() const { return line_; }
+    bool HasDollar() const { return hasDollar_; }
+    std::wstring Expand() const;
+
+private:
+    std::wstring_view line_;
+    bool hasDollar_ = false;
+    bool oneReference_ = false;
+    std::size_t nameHash_ = 0;  // of the name of $NAME$
+};
+
 // The name of a text of the exact form $NAME$, else the empty text.
 std::wstring ReferencedName(std::wstring_view text);
 // The variable a parameter names: written bare or between dollar signs.

@@ -20,6 +20,13 @@ TStringHashTable::TStringHashTable(std::size_t initialCapacity, double loadFacto
     Allocate(initialCapacity);
 }
 
+std::size_t TStringHashTable::BucketOf(std::size_t hash) const {
+    // The same bucket as hash % size; the capacity is nearly always a power
+    // of two (32, doubled), where a mask spares the division.
+    const std::size_t size = buckets_.size();
+    return (size & (size - 1)) == 0 ? hash & (size - 1) : hash % size;
+}
+
 TStringHashTable::~TStringHashTable() { FreeAll(); }
 
 void TStringHashTable::Allocate(std::size_t capacity) {
@@ -34,7 +41,7 @@ void TStringHashTable::CheckNotIterating() const {
 
 TStringHashTable::Entry* TStringHashTable::FindEntry(std::wstring_view key, std::size_t hash) const {
     if (buckets_.empty()) return nullptr;
-    for (Entry* e = buckets_[hash % buckets_.size()].get(); e != nullptr; e = e->next.get()) {
+    for (Entry* e = buckets_[BucketOf(hash)].get(); e != nullptr; e = e->next.get()) {
         if (e->hash == hash && text::SameText(e->key, key)) return e;
     }
     return nullptr;
@@ -58,7 +65,7 @@ void TStringHashTable::Put(std::wstring_view key, std::size_t hash, std::wstring
     entry->hash = hash;
     entry->key.assign(key);
     entry->value.assign(value);
-    auto& head = buckets_[hash % buckets_.size()];
+    auto& head = buckets_[BucketOf(hash)];
     entry->next = std::move(head);
     head = std::move(entry);
     ++count_;
@@ -84,7 +91,7 @@ void TStringHashTable::Grow() {
 void TStringHashTable::Remove(std::wstring_view key, std::size_t hash) {
     CheckNotIterating();
     if (buckets_.empty()) return;
-    std::unique_ptr<Entry>* link = &buckets_[hash % buckets_.size()];
+    std::unique_ptr<Entry>* link = &buckets_[BucketOf(hash)];
     while (*link) {
         Entry& e = **link;
         if (e.hash == hash && text::SameText(e.key, key)) {

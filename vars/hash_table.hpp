@@ -63,6 +63,7 @@ private:
     };
 
     Entry* FindEntry(std::wstring_view key, std::size_t hash) const;
+    std::size_t BucketOf(std::size_t hash) const;  // buckets_ must not be empty
     void Grow();
     void FreeAll();
     void CheckNotIterating() const;

@@ -4,6 +4,10 @@
 // division by zero, an unknown code) gives the empty text.
 #pragma once
 
+#include "vars/expand.hpp"
+
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +22,31 @@ std::wstring ComputeMathematics(std::wstring_view a, std::wstring_view b, std::w
 // not empty. Returns the result.
 std::wstring RunMathematics(std::wstring_view a, std::wstring_view b, std::wstring_view code,
                             std::wstring_view resultVariable);
+
+// The command's four lines analysed once, for a Mathematics command run
+// again and again (in a loop): the code, operand lines without a dollar
+// sign as numbers, the result variable's hash and upper-cased name. Run
+// does exactly what RunMathematics does with the same lines. The lines are
+// borrowed: they must outlive the object.
+class PreparedMathematics {
+public:
+    PreparedMathematics(std::wstring_view a, std::wstring_view b, std::wstring_view code,
+                        std::wstring_view resultVariable);
+    std::wstring Run() const;
+
+private:
+    struct Operand {
+        PreparedLine line;
+        bool constant = false;              // no dollar sign: read as written
+        std::optional<std::int64_t> value;  // when constant
+        std::optional<std::int64_t> Read() const;
+    };
+    Operand a_, b_;
+    std::optional<std::int64_t> code_;
+    std::wstring_view result_;
+    std::size_t resultHash_ = 0;
+    std::wstring resultUpper_;
+};
 
 // Puts multiplier, increment and seed back to 0, as at process start (tests).
 void ResetMathematicsGenerator();

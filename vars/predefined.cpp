@@ -63,8 +63,6 @@ bool VisualStylesActive() {
 std::wstring FolderOrEmpty(const std::wstring& path) { return path.empty() ? path : win::FolderOf(path); }
 std::wstring FileNameOrEmpty(const std::wstring& path) { return path.empty() ? path : win::FileNameOf(path); }
 
-std::wstring Tick() { return std::to_wstring(sys::TickCount()); }
-
 std::wstring LocaleText(bool date) {
     wchar_t buffer[128] = {};
     const int n = date ? ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buffer, 128)

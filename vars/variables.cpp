@@ -55,15 +55,19 @@ void TVariableManager::Unlock(bool writer) const {
 // the name alone, and the lock is held for the table work only.
 
 void TVariableManager::SetItem(std::wstring_view varName, std::wstring_view value) {
+    SetItem(varName, HashOf(varName), value);
+}
+
+void TVariableManager::SetItem(std::wstring_view varName, std::size_t hash, std::wstring_view value) {
     if (varName.empty()) return;
-    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
     StoreLock guard(*this, true);
     table_.Put(varName, hash, value);
     CountChange(varName, hash);
 }
 
-std::wstring TVariableManager::GetItem(std::wstring_view varName) const {
-    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
+std::wstring TVariableManager::GetItem(std::wstring_view varName) const { return GetItem(varName, HashOf(varName)); }
+
+std::wstring TVariableManager::GetItem(std::wstring_view varName, std::size_t hash) const {
     StoreLock guard(*this, false);
     const std::wstring* value = table_.Find(varName, hash);
     return value != nullptr ? *value : std::wstring();
@@ -71,7 +75,7 @@ std::wstring TVariableManager::GetItem(std::wstring_view varName) const {
 
 std::optional<std::wstring> TVariableManager::Find(std::wstring_view varName) const {
     if (varName.empty()) return std::nullopt;
-    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
+    const std::size_t hash = HashOf(varName);
     StoreLock guard(*this, false);
     const std::wstring* value = table_.Find(varName, hash);
     if (value == nullptr) return std::nullopt;
@@ -79,8 +83,11 @@ std::optional<std::wstring> TVariableManager::Find(std::wstring_view varName) co
 }
 
 bool TVariableManager::AppendValue(std::wstring_view varName, std::wstring& out) const {
+    return AppendValue(varName, HashOf(varName), out);
+}
+
+bool TVariableManager::AppendValue(std::wstring_view varName, std::size_t hash, std::wstring& out) const {
     if (varName.empty()) return false;
-    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
     StoreLock guard(*this, false);
     const std::wstring* value = table_.Find(varName, hash);
     if (value == nullptr) return false;
@@ -88,9 +95,10 @@ bool TVariableManager::AppendValue(std::wstring_view varName, std::wstring& out)
     return true;
 }
 
-bool TVariableManager::Exists(std::wstring_view varName) const {
+bool TVariableManager::Exists(std::wstring_view varName) const { return Exists(varName, HashOf(varName)); }
+
+bool TVariableManager::Exists(std::wstring_view varName, std::size_t hash) const {
     if (varName.empty()) return false;
-    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
     StoreLock guard(*this, false);
     return table_.Find(varName, hash) != nullptr;
 }
@@ -188,8 +196,12 @@ void SetVariable(std::wstring_view name, std::wstring_view value, std::wstring_v
 }
 
 void AssignVariable(std::wstring_view name, std::wstring_view value, std::wstring_view origin) {
+    AssignVariable(name, TVariableManager::HashOf(name), value, origin);
+}
+
+void AssignVariable(std::wstring_view name, std::size_t hash, std::wstring_view value, std::wstring_view origin) {
     if (name.empty() || IsProtectedByCommandLine(name, origin)) return;
-    Variables().SetItem(name, WithoutOwnReference(name, value));
+    Variables().SetItem(name, hash, WithoutOwnReference(name, value));
 }
 
 std::wstring VariablesToCommaText() { return ToCommaText(Variables().GetPairs()); }

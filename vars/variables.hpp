@@ -40,6 +40,14 @@ public:
     bool Exists(std::wstring_view varName) const;
     void Remove(std::wstring_view varName);
 
+    // The same with the name's hash given (it must be HashOf(varName)): a
+    // caller that uses one name again and again hashes it once.
+    static std::size_t HashOf(std::wstring_view varName) { return vars::TStringHashTable::HashOf(varName); }
+    void SetItem(std::wstring_view varName, std::size_t hash, std::wstring_view value);
+    std::wstring GetItem(std::wstring_view varName, std::size_t hash) const;
+    bool AppendValue(std::wstring_view varName, std::size_t hash, std::wstring& out) const;
+    bool Exists(std::wstring_view varName, std::size_t hash) const;
+
     // Every name, in enumeration order (stable while the store is unchanged).
     std::vector<std::wstring> GetNames() const;
     // name, value, name, value ... in enumeration order.
@@ -52,6 +60,8 @@ public:
     // comes back as it was passed, without allocation or lookup.
     std::wstring Expand(std::wstring text) const;
     std::wstring ExpandQuoted(std::wstring text) const;
+    // Expand for a text of the form $NAME$ whose name's hash is known.
+    std::wstring ExpandReference(std::wstring_view text, std::size_t nameHash) const;
 
     // Enter and leave the store's lock (recursive: operations may be called
     // while it is held). Without the writer flag they lock only when reads
@@ -72,11 +82,18 @@ public:
     void Watch(const std::vector<std::wstring_view>& names);
     // Counts the writes and removals of watched names, and every Clear:
     // equal values mean no watched variable changed in between.
-    std::uint64_t WatchedVersion() const { return watchedVersion_.load(std::memory_order_acquire); }
+    // The loop only compares it with its previous reading, which 2^32
+    // changes in between would be needed to fool; 32 bits keep the reading
+    // before every command a plain load on 32-bit x86, where a 64-bit atomic
+    // load is a locked instruction.
+    std::uint32_t WatchedVersion() const { return watchedVersion_.load(std::memory_order_acquire); }
 
 private:
     template <bool kQuoted>
     std::wstring ExpandImpl(std::wstring text) const;
+    enum class OneReference { Value, AsWritten, Scan };
+    template <bool kQuoted>
+    OneReference ExpandOneReference(std::wstring_view text, std::size_t nameHash, std::wstring& value) const;
 
     struct WatchedName {
         std::wstring name;
@@ -87,7 +104,7 @@ private:
 
     mutable std::recursive_mutex lock_;
     std::atomic<std::uint64_t> version_{0};
-    std::atomic<std::uint64_t> watchedVersion_{0};
+    std::atomic<std::uint32_t> watchedVersion_{0};
     std::vector<WatchedName> watched_;  // guarded by lock_
     vars::TStringHashTable table_{0, 2.0};
     bool lockReads_;
@@ -115,6 +132,9 @@ void SetVariable(std::wstring_view name, std::wstring_view value, std::wstring_v
 // assignment except one whose origin is "Inject Override Command Line".
 // The self-reference rule of SetVariable applies.
 void AssignVariable(std::wstring_view name, std::wstring_view value, std::wstring_view origin);
+
+// The same with the name's hash given (TVariableManager::HashOf(name)).
+void AssignVariable(std::wstring_view name, std::size_t hash, std::wstring_view value, std::wstring_view origin);
 
 // Whether AssignVariable would refuse this assignment.
 bool IsProtectedByCommandLine(std::wstring_view name, std::wstring_view origin);

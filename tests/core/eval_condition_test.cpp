@@ -73,6 +73,10 @@ protected:
                                           << Show(GetVariable(VariableNameOf(c.variable))) << ", code "
                                           << Show(c.code) << ", value " << Show(c.value) << ", negate "
                                           << Show(c.negate);
+            // The form a loop's condition keeps gives the same answer.
+            EXPECT_EQ(PreparedCondition({c.variable, c.code, c.value, c.negate}).Evaluate(), c.expected)
+                << "prepared: variable " << Show(c.variable) << ", code " << Show(c.code) << ", value "
+                << Show(c.value) << ", negate " << Show(c.negate);
         }
     }
     static std::wstring VariableNameOf(const std::wstring& v) {
@@ -209,6 +213,29 @@ TEST_F(Condition, TranslationHookRewritesVariableAndValue) {
     EXPECT_TRUE(EvaluateCondition({L"GREETING", L"5", L"", L"FALSE"}));
     SetConditionTranslator(nullptr);
     EXPECT_FALSE(EvaluateCondition({L"GREETING", L"0", L"Hallo", L"FALSE"}));
+}
+
+TEST_F(Condition, PreparedConditionFollowsTheStoreAndTheTranslator) {
+    const PreparedCondition equal({L"$GREETING$", L"0", L"Hello", L"FALSE"});
+    const PreparedCondition defined({L"GREETING", L"5", L"", L"FALSE"});
+    const PreparedCondition substituted({L"GREETING", L"0", L"$OTHER$", L"TRUE"});
+    EXPECT_FALSE(equal.Evaluate());
+    EXPECT_FALSE(defined.Evaluate());
+    Define({{L"GREETING", L"Hello"}, {L"OTHER", L"Hello"}});
+    EXPECT_TRUE(equal.Evaluate());
+    EXPECT_TRUE(defined.Evaluate());
+    EXPECT_FALSE(substituted.Evaluate());
+    SetVariable(L"OTHER", L"Hi", L"test");
+    EXPECT_TRUE(substituted.Evaluate());
+    // Made before the translator was installed, they still read translated
+    // lines: GREETING becomes GRUSS ("Hallo"), the value "Hello" "Hallo".
+    const PreparedCondition bare({L"GREETING", L"0", L"Hello", L"FALSE"});
+    Define({{L"GRUSS", L"Hallo"}});
+    SetConditionTranslator(&Translate);
+    EXPECT_TRUE(bare.Evaluate());
+    EXPECT_FALSE(equal.Evaluate());  // "$GREETING$" is not translated: "Hello" against "Hallo"
+    SetConditionTranslator(nullptr);
+    EXPECT_TRUE(equal.Evaluate());
 }
 
 }  // namespace

@@ -28,6 +28,13 @@ protected:
         for (const auto& c : cases) {
             EXPECT_EQ(ComputeMathematics(c.a, c.b, c.code), c.result)
                 << "A " << Show(c.a) << ", B " << Show(c.b) << ", code " << Show(c.code);
+            // The form a command in a loop keeps gives the same, run after run.
+            const PreparedMathematics prepared(c.a, c.b, c.code, L"");
+            for (int run = 0; run < 2; ++run) {
+                EXPECT_EQ(prepared.Run(), c.result)
+                    << "prepared, run " << run << ": A " << Show(c.a) << ", B " << Show(c.b) << ", code "
+                    << Show(c.code);
+            }
         }
     }
 };
@@ -133,6 +140,27 @@ TEST_F(Mathematics, CommandDefinesAndAssignsTheResult) {
     // Without a result variable nothing is stored, but the generator still moves.
     EXPECT_EQ(RunMathematics(L"5", L"", L"14", L""), L"5");
     EXPECT_EQ(Variables().GetNames().size(), 1u);
+}
+
+TEST_F(Mathematics, PreparedCommandReadsOperandsAtEveryRun) {
+    const std::wstring a = L"$N$", b = L"$STEP$", code = L"0", result = L"total";
+    const PreparedMathematics prepared(a, b, code, result);
+    // The result variable is defined upper-cased and empty before the
+    // operands are read: N is undefined, so the sum fails and stays empty.
+    EXPECT_EQ(prepared.Run(), L"");
+    EXPECT_EQ(Variables().GetNames(), std::vector<std::wstring>{L"TOTAL"});
+    EXPECT_TRUE(VariableExists(L"TOTAL"));
+    Define({{L"N", L"40"}, {L"STEP", L"2"}});
+    EXPECT_EQ(prepared.Run(), L"42");
+    EXPECT_EQ(GetVariable(L"TOTAL"), L"42");
+    SetVariable(L"N", L"$STEP$0", L"test");  // a value that is substituted again
+    EXPECT_EQ(prepared.Run(), L"22");
+    // A result variable that refers to itself, as a loop counter does.
+    const std::wstring self = L"$N$", one = L"1", name = L"N";
+    const PreparedMathematics count(self, one, code, name);
+    SetVariable(L"N", L"0", L"test");
+    for (int i = 0; i < 3; ++i) count.Run();
+    EXPECT_EQ(GetVariable(L"N"), L"3");
 }
 
 }  // namespace

@@ -97,8 +97,14 @@ TEST(Text, StrictDecimalIntegers) {
         {L"1 ", std::nullopt}, {L"0x10", std::nullopt}, {L"$10", std::nullopt}, {L"1e3", std::nullopt},
         {L"-2147483649", std::nullopt}, {L"2147483640", 2147483640}, {L"-2147483639", -2147483639},
         {L"21474836470", std::nullopt}, {L"0002147483647", 2147483647},
+        // Around the ninth digit, where reading changes from 32 to full width.
+        {L"999999999", 999999999}, {L"-1000000000", -1000000000}, {L"12345678x", std::nullopt},
+        {L"123456789x", std::nullopt}, {L"1234567890x", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseInt32(c.text), c.value) << ToUtf8(c.text);
+    EXPECT_EQ(ParseInt64(L"9999999999"), 9999999999);
+    EXPECT_EQ(ParseInt64(L"-0000000009223372036854775808"), INT64_MIN);
+    EXPECT_EQ(ParseInt64(L"123456789x"), std::nullopt);
     EXPECT_EQ(ParseInt64(L"-9223372036854775808"), INT64_MIN);
     EXPECT_EQ(ParseInt64(L"9223372036854775808"), std::nullopt);
     EXPECT_EQ(ToDecimal(INT64_MIN), L"-9223372036854775808");

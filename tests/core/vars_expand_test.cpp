@@ -30,37 +30,38 @@ protected:
 };
 
 TEST_F(Expand, Substitution) {
-    Check(
-        {
-            {{}, L"$UNDEFINED$\\x", L"$UNDEFINED$\\x"},
-            {{{L"A", L"1"}}, L"$A$$A$", L"11"},
-            {{{L"A", L"1"}}, L"$$A$", L"$1"},
-            {{{L"A", L"1"}}, L"x$A$$", L"x1$"},
-            {{{L"A", L"1"}}, L"ends in $", L"ends in $"},
-            {{{L"A", L"1"}}, L"$", L"$"},
-            {{{L"A", L"1"}}, L"$$", L"$$"},
-            {{{L"B", L"2"}}, L"$A$B$", L"$A2"},
-            {{{L"X", L"$Y$"}, {L"Y", L"z"}}, L"$X$", L"z"},
-            {{{L"E", L""}}, L"[$E$]", L"[]"},
-            {{{L"TARGETDIR", L"C:\\App\\"}}, L"$targetdir$", L"C:\\App\\"},
-            {{}, L"costs $50", L"costs $50"},
-            {{{L"A B", L"blank"}}, L"<$a b$>", L"<blank>"},
-            // A dollar sign at the end of a value pairs with one after it.
-            {{{L"V", L"a$"}, {L"B", L"2"}}, L"$V$B$", L"a2"},
-            {{{L"X", L"a$"}}, L"$X$X$X$", L"aaa$"},
-            // Three levels.
-            {{{L"A", L"<$B$>"}, {L"B", L"[$C$]"}, {L"C", L"c"}}, L"$A$ $B$", L"<[c]> [c]"},
-            {{{L"NEWLINE", L"\r\n"}}, L"one$NEWLINE$two", L"one\r\ntwo"},
-            {{{L"N", L"\u65E5\u672C"}}, L"$N$\u00E9", L"\u65E5\u672C\u00E9"},
-            // A text that is one whole reference.
-            {{{L"N", L"41"}}, L"$n$", L"41"},
-            {{{L"E", L""}}, L"$E$", L""},
-            {{}, L"$N$", L"$N$"},
-            {{{L"X", L"a$X$"}}, L"$X$", L"a$X$"},
-            {{{L"X", L"$Y$"}, {L"Y", L"$X$"}}, L"$X$", L"$X$"},
-            {{{L"X", L"$"}, {L"B", L"2"}}, L"$X$", L"$"},
-        },
-        [](const std::wstring& t) { return ExpandVariables(t); });
+    const std::vector<ExpandCase> cases = {
+        {{}, L"$UNDEFINED$\\x", L"$UNDEFINED$\\x"},
+        {{{L"A", L"1"}}, L"$A$$A$", L"11"},
+        {{{L"A", L"1"}}, L"$$A$", L"$1"},
+        {{{L"A", L"1"}}, L"x$A$$", L"x1$"},
+        {{{L"A", L"1"}}, L"ends in $", L"ends in $"},
+        {{{L"A", L"1"}}, L"$", L"$"},
+        {{{L"A", L"1"}}, L"$$", L"$$"},
+        {{{L"B", L"2"}}, L"$A$B$", L"$A2"},
+        {{{L"X", L"$Y$"}, {L"Y", L"z"}}, L"$X$", L"z"},
+        {{{L"E", L""}}, L"[$E$]", L"[]"},
+        {{{L"TARGETDIR", L"C:\\App\\"}}, L"$targetdir$", L"C:\\App\\"},
+        {{}, L"costs $50", L"costs $50"},
+        {{{L"A B", L"blank"}}, L"<$a b$>", L"<blank>"},
+        // A dollar sign at the end of a value pairs with one after it.
+        {{{L"V", L"a$"}, {L"B", L"2"}}, L"$V$B$", L"a2"},
+        {{{L"X", L"a$"}}, L"$X$X$X$", L"aaa$"},
+        // Three levels.
+        {{{L"A", L"<$B$>"}, {L"B", L"[$C$]"}, {L"C", L"c"}}, L"$A$ $B$", L"<[c]> [c]"},
+        {{{L"NEWLINE", L"\r\n"}}, L"one$NEWLINE$two", L"one\r\ntwo"},
+        {{{L"N", L"\u65E5\u672C"}}, L"$N$\u00E9", L"\u65E5\u672C\u00E9"},
+        // A text that is one whole reference.
+        {{{L"N", L"41"}}, L"$n$", L"41"},
+        {{{L"E", L""}}, L"$E$", L""},
+        {{}, L"$N$", L"$N$"},
+        {{{L"X", L"a$X$"}}, L"$X$", L"a$X$"},
+        {{{L"X", L"$Y$"}, {L"Y", L"$X$"}}, L"$X$", L"$X$"},
+        {{{L"X", L"$"}, {L"B", L"2"}}, L"$X$", L"$"},
+    };
+    Check(cases, [](const std::wstring& t) { return ExpandVariables(t); });
+    // A line analysed once for repeated substitution gives the same.
+    Check(cases, [](const std::wstring& t) { return PreparedLine(t).Expand(); });
 }
 
 TEST_F(Expand, ReservedMarkersStayInPlace) {
