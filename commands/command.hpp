@@ -35,8 +35,6 @@ public:
     // Result-variable conventions: the name of a parameter written bare or
     // between dollar signs, defined upper-cased and empty when it does not exist.
     std::wstring ResultVariable(std::size_t k) const;
-    // The same with the name used as written.
-    std::wstring ResultVariableAsWritten(std::size_t k) const;
 
     // Parameter k substituted as a text, or as a file or folder path.
     std::wstring Text(std::size_t k) const;
@@ -45,7 +43,6 @@ public:
     // Stores a result with the command-line protection (AssignVariable).
     void Assign(std::wstring_view variable, std::wstring_view value) const;
 
-    const container::Container& Container() const { return container_; }
 
     // The handler's data for this command, made by `make` (returning a
     // std::unique_ptr<T>, T derived from CommandCache) on the first run of
@@ -73,9 +70,6 @@ const std::vector<std::wstring_view>& BuiltInCommandNames();
 // The handler of a built-in name (compared exactly), or null when the name
 // is not built in or its handler is not built yet: such a command does nothing.
 Handler FindHandler(std::wstring_view name);
-
-// Whether the name is a built-in command name at all.
-bool IsBuiltInName(std::wstring_view name);
 
 // Installs the handler of a built-in name. The portable handlers install
 // themselves; the Windows build adds the platform-bound ones at start-up.

@@ -85,8 +85,6 @@ Handler FindHandler(std::wstring_view name) {
     return it == Table().end() ? nullptr : it->second;
 }
 
-bool IsBuiltInName(std::wstring_view name) { return Table().count(name) != 0; }
-
 void SetHandler(std::wstring_view name, Handler handler) {
     const auto it = Table().find(name);
     if (it != Table().end()) it->second = handler;
@@ -94,12 +92,6 @@ void SetHandler(std::wstring_view name, Handler handler) {
 
 std::wstring CommandContext::ResultVariable(std::size_t k) const {
     const std::wstring name = VariableNameOf(Parameter(k));
-    if (!name.empty() && !VariableExists(name)) SetVariable(text::Upper(name), L"", Origin());
-    return name;
-}
-
-std::wstring CommandContext::ResultVariableAsWritten(std::size_t k) const {
-    const std::wstring& name = Parameter(k);
     if (!name.empty() && !VariableExists(name)) SetVariable(text::Upper(name), L"", Origin());
     return name;
 }

@@ -1,6 +1,5 @@
 #include "vars/predefined.hpp"
 
-#include "core/system.hpp"
 #include "core/text.hpp"
 #include "startup/session.hpp"
 #include "startup/trace.hpp"

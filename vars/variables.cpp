@@ -119,7 +119,6 @@ void TVariableManager::Watch(const std::vector<std::wstring_view>& names) {
 }
 
 void TVariableManager::CountChange(std::wstring_view varName, std::size_t hash) {
-    version_.fetch_add(1, std::memory_order_acq_rel);
     // Names equal without regard to case hash alike, so the hash rules out
     // nearly every name before a comparison.
     for (const WatchedName& w : watched_) {
@@ -152,7 +151,6 @@ std::vector<std::wstring> TVariableManager::GetPairs() const {
 void TVariableManager::Clear() {
     StoreLock guard(*this, true);
     table_.Clear();
-    version_.fetch_add(1, std::memory_order_acq_rel);
     watchedVersion_.fetch_add(1, std::memory_order_acq_rel);
 }
 

@@ -71,10 +71,6 @@ public:
 
     std::size_t BucketCount() const;
 
-    // Counts the changes of the store: equal values mean nothing was written
-    // in between.
-    std::uint64_t Version() const { return version_.load(std::memory_order_acquire); }
-
     // Sets the names (compared like every name) whose changes
     // WatchedVersion counts, replacing the previous ones. The execution loop
     // watches what it reads back before each command, so that the writes of
@@ -103,7 +99,6 @@ private:
     void CountChange(std::wstring_view varName, std::size_t hash);
 
     mutable std::recursive_mutex lock_;
-    std::atomic<std::uint64_t> version_{0};
     std::atomic<std::uint32_t> watchedVersion_{0};
     std::vector<WatchedName> watched_;  // guarded by lock_
     vars::TStringHashTable table_{0, 2.0};

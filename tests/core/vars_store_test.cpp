@@ -212,10 +212,8 @@ TEST(WatchedNames, CountOnlyTheirOwnChanges) {
     };
     for (const auto& step : steps) {
         const std::uint64_t before = store.WatchedVersion();
-        const std::uint64_t all = store.Version();
         step.change();
         EXPECT_EQ(store.WatchedVersion() != before, step.counted) << step.what;
-        EXPECT_NE(store.Version(), all) << step.what << ": every change counts in Version";
     }
     // Watching other names replaces the list.
     store.Watch({L"N"});

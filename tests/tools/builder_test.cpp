@@ -293,8 +293,24 @@ TEST_F(BuilderFiles, CommandLineCompilesAndPrints) {
     EXPECT_EQ(Compile(Slurp(dir_ / "printed.vms")), Slurp(dir_ / "c.bin"));
 }
 
-TEST(Assemble, RefusesAnEngineThatAlreadyCarriesData) {
+TEST(Assemble, RefusesWhatIsNotABareEngine) {
     EXPECT_THROW(AppendContainer("not an image", "x"), BuildError);
+    // An image whose one section ends at 0x200, followed by 16 bytes that a
+    // container (or anything else) left there.
+    std::string image(0x200, '\0');
+    image[0] = 'M', image[1] = 'Z', image[0x3C] = 0x40;
+    image.replace(0x40, 4, std::string("PE\0\0", 4));
+    image[0x46] = 1;                                           // one section
+    const std::size_t section = 0x44 + 244;
+    image[section + 17] = 0x01;                                // raw size 0x100
+    image[section + 21] = 0x01;                                // raw pointer 0x100
+    EXPECT_EQ(AppendContainer(image, "x"), image + "x");
+    try {
+        AppendContainer(image + std::string(16, 'c'), "x");
+        ADD_FAILURE() << "an engine with data after its image was accepted";
+    } catch (const BuildError& e) {
+        EXPECT_NE(std::string(e.what()).find("carries 16 bytes after its image"), std::string::npos) << e.what();
+    }
 }
 
 }  // namespace
