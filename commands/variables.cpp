@@ -216,7 +216,8 @@ struct MathematicsCache : CommandCache {
 };
 
 void MathematicsCommand(CommandContext& c) {
-    c.Cached<MathematicsCache>([&c] { return std::make_unique<MathematicsCache>(c); }).prepared.Run();
+    text::DecimalBuffer result;
+    c.Cached<MathematicsCache>([&c] { return std::make_unique<MathematicsCache>(c); }).prepared.Run(result);
 }
 
 }  // namespace

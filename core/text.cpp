@@ -3,6 +3,7 @@
 #include "core/system.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace velmora::text {
@@ -314,12 +315,10 @@ std::optional<std::int32_t> ParseScriptInt32(std::wstring_view text) { return Pa
 
 std::optional<std::int64_t> ParseScriptInt64(std::wstring_view text) { return ParseScript<std::int64_t>(text); }
 
-std::wstring ToDecimal(std::int64_t value) {
-    // Digits written from the right into a buffer that holds the longest
-    // value ("-9223372036854775808"); the magnitude is unsigned so that the
+std::wstring_view FormatDecimal(std::int64_t value, DecimalBuffer& buffer) {
+    // Digits written from the right; the magnitude is unsigned so that the
     // minimum value negates without overflow.
-    wchar_t buffer[24];
-    wchar_t* const end = buffer + 24;
+    wchar_t* const end = buffer + std::size(buffer);
     wchar_t* p = end;
     std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     // 64-bit division is a library call on 32-bit x86: it is used only
@@ -334,7 +333,12 @@ std::wstring ToDecimal(std::int64_t value) {
         small /= 10;
     } while (small != 0);
     if (value < 0) *--p = L'-';
-    return std::wstring(p, end);
+    return std::wstring_view(p, static_cast<std::size_t>(end - p));
+}
+
+std::wstring ToDecimal(std::int64_t value) {
+    DecimalBuffer buffer;
+    return std::wstring(FormatDecimal(value, buffer));
 }
 
 }  // namespace velmora::text

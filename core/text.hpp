@@ -60,5 +60,9 @@ std::optional<std::int32_t> ParseScriptInt32(std::wstring_view text);
 std::optional<std::int64_t> ParseScriptInt64(std::wstring_view text);
 
 std::wstring ToDecimal(std::int64_t value);
+// The same digits written into `buffer` (which holds the longest value),
+// without an allocation: the view points into the buffer.
+using DecimalBuffer = wchar_t[24];
+std::wstring_view FormatDecimal(std::int64_t value, DecimalBuffer& buffer);
 
 }  // namespace velmora::text

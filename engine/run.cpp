@@ -63,7 +63,7 @@ ChainRole ChainRoleOf(std::wstring_view name) {
 }
 
 struct LoopEntry {
-    std::wstring_view kind;  // "While", "Repeat" or "For Each"
+    Kind kind;               // While, Repeat or ForEach
     std::size_t opener;      // the command that opened it
     bool operator==(const LoopEntry&) const = default;
 };
@@ -104,7 +104,12 @@ std::wstring IncludeResultOf(const std::wstring& line) {
 class Run {
 public:
     Run(const container::Container& c, RunPlatform& platform)
-        : c_(c), platform_(platform), closer_(c.CommandCount(), SIZE_MAX), opener_(c.CommandCount(), SIZE_MAX) {
+        : c_(c),
+          platform_(platform),
+          closer_(c.CommandCount(), SIZE_MAX),
+          opener_(c.CommandCount(), SIZE_MAX),
+          branchSkips_(c.CommandCount()),
+          endSkips_(c.CommandCount()) {
         for (const auto& name : c.pluginNames) plugins_.insert(name);
     }
 
@@ -132,8 +137,13 @@ private:
     // Not commented out and not Ignore (worked out once, in Classify).
     bool Active(std::size_t j) const { return active_[j]; }
 
-    // Conditionals.
+    // Conditionals: where a skip that starts at a command goes on.
+    struct SkipTarget {
+        std::size_t next = SIZE_MAX;  // SIZE_MAX: not looked for yet
+        bool elseIf = false;          // an Else If, whose condition decides
+    };
     void ResolveSkip();
+    SkipTarget FindSkipTarget(std::size_t from, bool toBranch) const;
     // Loops: the partner of a loop command, skipping nested loops.
     std::size_t FindCloser(std::size_t from);
     std::size_t FindOpener(std::size_t from);
@@ -152,6 +162,7 @@ private:
     std::vector<std::int64_t> levels_;  // include level of each command
     // Block partners found so far: the command list does not change during a run.
     std::vector<std::size_t> closer_, opener_;
+    std::vector<SkipTarget> branchSkips_, endSkips_;
     std::uint64_t seenVersion_ = UINT64_MAX;
     std::wstring tracePath_;
     std::unordered_map<std::wstring, std::size_t> labels_;
@@ -429,31 +440,35 @@ void Run::Dispatch(std::size_t i) {
     }
 }
 
-// A conditional chain: If and Wizard Loop open a level, End closes one;
-// loops have closers of their own and do not count.
 void Run::ResolveSkip() {
     if (!conditional_.skipToBranch && !conditional_.skipToEnd) return;
     const bool toBranch = conditional_.skipToBranch;
     conditional_.skipToBranch = conditional_.skipToEnd = false;
+    if (next_ >= c_.CommandCount()) throw ScriptError("End of the conditional not found");
+    // The command list does not change during a run: a skip from the same
+    // command lands on the same place every time (an If in a loop).
+    SkipTarget& target = (toBranch ? branchSkips_ : endSkips_)[next_];
+    if (target.next == SIZE_MAX) target = FindSkipTarget(next_, toBranch);
+    next_ = target.next;
+    if (target.elseIf) conditional_.pendingElseIf = target.next;  // it runs next, and its condition decides
+}
+
+// A conditional chain: If and Wizard Loop open a level, End closes one;
+// loops have closers of their own and do not count.
+Run::SkipTarget Run::FindSkipTarget(std::size_t from, bool toBranch) const {
     int level = 0;
-    for (std::size_t j = next_; j < c_.CommandCount(); ++j) {
+    for (std::size_t j = from; j < c_.CommandCount(); ++j) {
         if (!Active(j)) continue;
         const ChainRole role = roles_[j];
         if (role == ChainRole::Opens) {
             ++level;
         } else if (role == ChainRole::End) {
-            if (level == 0) {
-                next_ = j + 1;
-                return;
-            }
+            if (level == 0) return {j + 1, false};
             --level;
         } else if (level == 0 && toBranch && role == ChainRole::Else) {
-            next_ = j + 1;
-            return;
+            return {j + 1, false};
         } else if (level == 0 && toBranch && role == ChainRole::ElseIf) {
-            next_ = j;  // it runs next, and its condition decides
-            conditional_.pendingElseIf = j;
-            return;
+            return {j, true};
         }
     }
     throw ScriptError("End of the conditional not found");
@@ -500,7 +515,7 @@ void Run::ForEach(std::size_t i) {
         if (text::SameText(s.variable, variable)) state = &s;
     }
     if (state == nullptr) {
-        loops_.push_back({L"For Each", i});
+        loops_.push_back({Kind::ForEach, i});
         forEach_.push_back({variable, ExpandVariables(P(i, 3)), ExpandVariables(P(i, 2))});
         state = &forEach_.back();
     }
@@ -533,7 +548,7 @@ void Run::ForEach(std::size_t i) {
 // Removes the innermost loop's entry (and a For Each's state and variable).
 void Run::LeaveInnermostLoop() {
     if (loops_.empty()) return;
-    if (loops_.back().kind == L"For Each" && !forEach_.empty()) {
+    if (loops_.back().kind == Kind::ForEach && !forEach_.empty()) {
         DeleteVariable(forEach_.back().variable);
         forEach_.pop_back();
     }
@@ -557,7 +572,7 @@ void Run::ControlFlow(std::size_t i, Kind kind) {
             conditional_.skipToEnd = true;
             break;
         case Kind::While: {
-            const LoopEntry entry{L"While", i};
+            const LoopEntry entry{Kind::While, i};
             const bool inside = !loops_.empty() && loops_.back() == entry;
             if (Condition(i)) {
                 if (!inside) loops_.push_back(entry);
@@ -572,13 +587,13 @@ void Run::ControlFlow(std::size_t i, Kind kind) {
             next_ = FindOpener(i);
             break;
         case Kind::Repeat: {
-            const LoopEntry entry{L"Repeat", i};
+            const LoopEntry entry{Kind::Repeat, i};
             if (loops_.empty() || !(loops_.back() == entry)) loops_.push_back(entry);
             break;
         }
         case Kind::Until:
             if (Condition(i)) {
-                if (!loops_.empty() && loops_.back().kind == L"Repeat") loops_.pop_back();
+                if (!loops_.empty() && loops_.back().kind == Kind::Repeat) loops_.pop_back();
             } else {
                 next_ = FindOpener(i);
             }

@@ -258,7 +258,8 @@ bool EvaluateCondition(const ConditionLines& lines) {
 }
 
 PreparedCondition::PreparedCondition(const ConditionLines& lines) : lines_(lines) {
-    name_ = lines.code == L"5" ? lines.variable : VariableNameView(lines.variable);
+    existence_ = lines.code == L"5";
+    name_ = existence_ ? lines.variable : VariableNameView(lines.variable);
     nameHash_ = TVariableManager::HashOf(name_);
     valueConstant_ = lines.value.find(L'$') == std::wstring_view::npos;
     if (valueConstant_) {
@@ -275,18 +276,30 @@ bool PreparedCondition::Evaluate() const {
     if (g_translator.load() != nullptr) return EvaluateCondition(lines_);
     const TVariableManager& store = Variables();
     bool test;
-    if (lines_.code == L"5") {
+    if (existence_) {
         test = store.Exists(name_, nameHash_);
     } else {
-        const std::wstring left = ExpandVariables(store.GetItem(name_, nameHash_));
-        if (valueConstant_) {
-            const std::optional<std::int32_t> right =
-                valueIsNumber_ ? std::optional<std::int32_t>(valueNumber_) : std::nullopt;
-            test = Compare(lines_.code, left, lines_.value, &right);
-        } else {
-            std::wstring right;
-            test = Compare(lines_.code, left, Substituted(lines_.value, right));
+        std::wstring left;
+        {
+            // A value without a dollar sign is its own substitution, and
+            // against a value line without one it is compared where it is
+            // stored: the condition of a loop costs one lookup and no copy.
+            const TVariableManager::Reader held(store);
+            const std::wstring* value = held.Find(name_, nameHash_);
+            const std::wstring_view stored = value != nullptr ? std::wstring_view(*value) : std::wstring_view();
+            const bool plain = stored.find(L'$') == std::wstring_view::npos;
+            if (plain && valueConstant_) {
+                const std::optional<std::int32_t> right =
+                    valueIsNumber_ ? std::optional<std::int32_t>(valueNumber_) : std::nullopt;
+                test = Compare(lines_.code, stored, lines_.value, &right);
+                return negate_ ? !test : test;
+            }
+            left.assign(stored);
         }
+        // Substitution takes the lock itself, for each name it looks up.
+        left = ExpandVariables(std::move(left));
+        std::wstring right;
+        test = Compare(lines_.code, left, Substituted(lines_.value, right));
     }
     return negate_ ? !test : test;
 }

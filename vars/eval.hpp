@@ -48,6 +48,7 @@ private:
     bool valueIsNumber_ = false;
     std::int32_t valueNumber_ = 0;
     bool negate_ = false;
+    bool existence_ = false;     // code 5: the test is whether the name exists
 };
 
 // "TRUE", "FALSE" or "ERROR".

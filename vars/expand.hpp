@@ -53,6 +53,10 @@ public:
 
     std::wstring_view Line() const { return line_; }
     bool HasDollar() const { return hasDollar_; }
+    // Whether the line is one reference, $NAME$; then its name and the name's hash.
+    bool IsOneReference() const { return oneReference_; }
+    std::wstring_view ReferencedName() const { return line_.substr(1, line_.size() - 2); }
+    std::size_t NameHash() const { return nameHash_; }
     std::wstring Expand() const;
 
 private:

@@ -77,16 +77,18 @@ std::int64_t CodeUnit(wchar_t c) {
 
 // The operation `code` on operands read by `readA` and `readB` (each called
 // only where the operation reads that operand); operation 11 takes the
-// first character of `expandA()`.
+// first character of `expandA()`. The result (empty on failure) is written
+// into `buffer`: a decimal number or one character always fits.
 template <typename ReadA, typename ReadB, typename ExpandA>
-std::wstring Compute(std::optional<std::int64_t> code, ReadA readA, ReadB readB, ExpandA expandA) {
+std::wstring_view Compute(std::optional<std::int64_t> code, ReadA readA, ReadB readB, ExpandA expandA,
+                          text::DecimalBuffer& buffer) {
     if (!code || *code < 0 || *code > 15) return {};
 
     if (*code == 11) {
         // An empty text has no first character: a failure like the others.
         const std::wstring s = expandA();
         if (s.empty()) return {};
-        return text::ToDecimal(CodeUnit(s[0]));
+        return text::FormatDecimal(CodeUnit(s[0]), buffer);
     }
 
     const std::optional<std::int64_t> a = readA();
@@ -114,7 +116,8 @@ std::wstring Compute(std::optional<std::int64_t> code, ReadA readA, ReadB readB,
         case 12:
             // One UTF-16 code unit; anything outside 0 to 0xFFFF is no character.
             if (*a < 0 || *a > 0xFFFF) return {};
-            return std::wstring(1, static_cast<wchar_t>(*a));
+            buffer[0] = static_cast<wchar_t>(*a);
+            return std::wstring_view(buffer, 1);
         case 13: {
             Generator& g = TheGenerator();
             std::lock_guard guard(g.lock);
@@ -144,15 +147,16 @@ std::wstring Compute(std::optional<std::int64_t> code, ReadA readA, ReadB readB,
         default: break;
     }
     if (!result) return {};
-    return text::ToDecimal(*result);
+    return text::FormatDecimal(*result, buffer);
 }
 
 }  // namespace
 
 std::wstring ComputeMathematics(std::wstring_view aLine, std::wstring_view bLine, std::wstring_view codeLine) {
-    return Compute(
+    text::DecimalBuffer buffer;
+    return std::wstring(Compute(
         text::ParseScriptInt64(codeLine), [aLine] { return Read(aLine); }, [bLine] { return Read(bLine); },
-        [aLine] { return ExpandVariables(std::wstring(aLine)); });
+        [aLine] { return ExpandVariables(std::wstring(aLine)); }, buffer));
 }
 
 std::wstring RunMathematics(std::wstring_view a, std::wstring_view b, std::wstring_view code,
@@ -177,20 +181,40 @@ PreparedMathematics::PreparedMathematics(std::wstring_view a, std::wstring_view 
     resultUpper_ = text::Upper(result_);
 }
 
-std::optional<std::int64_t> PreparedMathematics::Operand::Read() const {
+std::optional<std::int64_t> PreparedMathematics::Operand::Read(const TVariableManager::Reader& held) const {
     if (constant) return value;
+    if (line.IsOneReference()) {
+        // A short value without a dollar sign is its own substitution (and
+        // far below substitution's limits): it is read where it is stored.
+        constexpr std::size_t kReadInPlace = 64;
+        const std::wstring* stored = held.Find(line.ReferencedName(), line.NameHash());
+        if (stored != nullptr && stored->size() <= kReadInPlace && stored->find(L'$') == std::wstring::npos) {
+            return text::ParseScriptInt64(*stored);
+        }
+    }
     return text::ParseScriptInt64(line.Expand());
 }
 
-std::wstring PreparedMathematics::Run() const {
-    // The steps of RunMathematics, with the hashes worked out once. (Holding
-    // the store's lock over the whole command was measured slower under
-    // Wine: taking the recursive lock again costs as much as taking it.)
-    if (!result_.empty() && !Variables().Exists(result_, resultHash_)) SetVariable(resultUpper_, L"", kOrigin);
-    std::wstring result = Compute(
-        code_, [this] { return a_.Read(); }, [this] { return b_.Read(); }, [this] { return a_.line.Expand(); });
-    if (!result_.empty()) AssignVariable(result_, resultHash_, result, kOrigin);
+std::wstring_view PreparedMathematics::Run(text::DecimalBuffer& buffer) const {
+    // The steps of RunMathematics under one hold of the store: the result
+    // variable is defined before the operands are read, the operands are
+    // read where they are stored, and the result is stored before the store
+    // is let go. (Substitution that cannot be done in place takes the
+    // recursive lock again.)
+    TVariableManager::Writer held(Variables());
+    if (!result_.empty() && held.Find(result_, resultHash_) == nullptr) {
+        SetVariable(held, resultUpper_, resultHash_, L"", kOrigin);
+    }
+    const std::wstring_view result = Compute(
+        code_, [this, &held] { return a_.Read(held); }, [this, &held] { return b_.Read(held); },
+        [this] { return a_.line.Expand(); }, buffer);
+    if (!result_.empty()) AssignVariable(held, result_, resultHash_, result, kOrigin);
     return result;
+}
+
+std::wstring PreparedMathematics::Run() const {
+    text::DecimalBuffer buffer;
+    return std::wstring(Run(buffer));
 }
 
 void ResetMathematicsGenerator() {

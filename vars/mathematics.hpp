@@ -4,7 +4,9 @@
 // division by zero, an unknown code) gives the empty text.
 #pragma once
 
+#include "core/text.hpp"
 #include "vars/expand.hpp"
+#include "vars/variables.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -33,13 +35,16 @@ public:
     PreparedMathematics(std::wstring_view a, std::wstring_view b, std::wstring_view code,
                         std::wstring_view resultVariable);
     std::wstring Run() const;
+    // The same, with the result written into `buffer` instead of a text of
+    // its own (the command in a loop).
+    std::wstring_view Run(text::DecimalBuffer& buffer) const;
 
 private:
     struct Operand {
         PreparedLine line;
         bool constant = false;              // no dollar sign: read as written
         std::optional<std::int64_t> value;  // when constant
-        std::optional<std::int64_t> Read() const;
+        std::optional<std::int64_t> Read(const TVariableManager::Reader& held) const;
     };
     Operand a_, b_;
     std::optional<std::int64_t> code_;

@@ -6,19 +6,6 @@
 namespace velmora {
 namespace {
 
-// Holds the store's lock for a scope.
-class StoreLock {
-public:
-    StoreLock(const TVariableManager& store, bool writer) : store_(store), writer_(writer) { store_.Lock(writer_); }
-    ~StoreLock() { store_.Unlock(writer_); }
-    StoreLock(const StoreLock&) = delete;
-    StoreLock& operator=(const StoreLock&) = delete;
-
-private:
-    const TVariableManager& store_;
-    bool writer_;
-};
-
 // Whether `value` is the reference $NAME$ to the variable itself, in any case.
 bool IsOwnReference(std::wstring_view name, std::wstring_view value) {
     return value.size() == name.size() + 2 && value.front() == L'$' && value.back() == L'$' &&
@@ -43,14 +30,6 @@ bool IsBlank(wchar_t c) { return static_cast<std::uint32_t>(c) <= L' '; }
 
 TVariableManager::TVariableManager(bool lockReads) : lockReads_(lockReads) {}
 
-void TVariableManager::Lock(bool writer) const {
-    if (writer || lockReads_) lock_.lock();
-}
-
-void TVariableManager::Unlock(bool writer) const {
-    if (writer || lockReads_) lock_.unlock();
-}
-
 // Each operation hashes its name before taking the lock: the hash depends on
 // the name alone, and the lock is held for the table work only.
 
@@ -59,16 +38,24 @@ void TVariableManager::SetItem(std::wstring_view varName, std::wstring_view valu
 }
 
 void TVariableManager::SetItem(std::wstring_view varName, std::size_t hash, std::wstring_view value) {
+    Writer(*this).Put(varName, hash, value);
+}
+
+void TVariableManager::Writer::Put(std::wstring_view varName, std::size_t hash, std::wstring_view value) {
     if (varName.empty()) return;
-    StoreLock guard(*this, true);
-    table_.Put(varName, hash, value);
-    CountChange(varName, hash);
+    writable_.table_.Put(varName, hash, value);
+    writable_.CountChange(varName, hash);
+}
+
+void TVariableManager::Writer::Remove(std::wstring_view varName, std::size_t hash) {
+    writable_.table_.Remove(varName, hash);
+    writable_.CountChange(varName, hash);
 }
 
 std::wstring TVariableManager::GetItem(std::wstring_view varName) const { return GetItem(varName, HashOf(varName)); }
 
 std::wstring TVariableManager::GetItem(std::wstring_view varName, std::size_t hash) const {
-    StoreLock guard(*this, false);
+    const Reader guard(*this);
     const std::wstring* value = table_.Find(varName, hash);
     return value != nullptr ? *value : std::wstring();
 }
@@ -76,7 +63,7 @@ std::wstring TVariableManager::GetItem(std::wstring_view varName, std::size_t ha
 std::optional<std::wstring> TVariableManager::Find(std::wstring_view varName) const {
     if (varName.empty()) return std::nullopt;
     const std::size_t hash = HashOf(varName);
-    StoreLock guard(*this, false);
+    const Reader guard(*this);
     const std::wstring* value = table_.Find(varName, hash);
     if (value == nullptr) return std::nullopt;
     return *value;
@@ -88,7 +75,7 @@ bool TVariableManager::AppendValue(std::wstring_view varName, std::wstring& out)
 
 bool TVariableManager::AppendValue(std::wstring_view varName, std::size_t hash, std::wstring& out) const {
     if (varName.empty()) return false;
-    StoreLock guard(*this, false);
+    const Reader guard(*this);
     const std::wstring* value = table_.Find(varName, hash);
     if (value == nullptr) return false;
     out += *value;
@@ -99,21 +86,16 @@ bool TVariableManager::Exists(std::wstring_view varName) const { return Exists(v
 
 bool TVariableManager::Exists(std::wstring_view varName, std::size_t hash) const {
     if (varName.empty()) return false;
-    StoreLock guard(*this, false);
+    const Reader guard(*this);
     return table_.Find(varName, hash) != nullptr;
 }
 
-void TVariableManager::Remove(std::wstring_view varName) {
-    const std::size_t hash = vars::TStringHashTable::HashOf(varName);
-    StoreLock guard(*this, true);
-    table_.Remove(varName, hash);
-    CountChange(varName, hash);
-}
+void TVariableManager::Remove(std::wstring_view varName) { Writer(*this).Remove(varName, HashOf(varName)); }
 
 void TVariableManager::Watch(const std::vector<std::wstring_view>& names) {
     std::vector<WatchedName> watched;
     for (std::wstring_view name : names) watched.push_back({std::wstring(name), vars::TStringHashTable::HashOf(name)});
-    StoreLock guard(*this, true);
+    const Writer guard(*this);
     watched_ = std::move(watched);
     watchedVersion_.fetch_add(1, std::memory_order_acq_rel);
 }
@@ -130,7 +112,7 @@ void TVariableManager::CountChange(std::wstring_view varName, std::size_t hash) 
 }
 
 std::vector<std::wstring> TVariableManager::GetNames() const {
-    StoreLock guard(*this, false);
+    const Reader guard(*this);
     std::vector<std::wstring> names;
     names.reserve(static_cast<std::size_t>(table_.Count()));
     table_.ForEach([&names](const std::wstring& key, const std::wstring&) { names.push_back(key); });
@@ -138,7 +120,7 @@ std::vector<std::wstring> TVariableManager::GetNames() const {
 }
 
 std::vector<std::wstring> TVariableManager::GetPairs() const {
-    StoreLock guard(*this, false);
+    const Reader guard(*this);
     std::vector<std::wstring> pairs;
     pairs.reserve(static_cast<std::size_t>(table_.Count()) * 2);
     table_.ForEach([&pairs](const std::wstring& key, const std::wstring& value) {
@@ -149,13 +131,13 @@ std::vector<std::wstring> TVariableManager::GetPairs() const {
 }
 
 void TVariableManager::Clear() {
-    StoreLock guard(*this, true);
+    const Writer guard(*this);
     table_.Clear();
     watchedVersion_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 std::size_t TVariableManager::BucketCount() const {
-    StoreLock guard(*this, false);
+    const Reader guard(*this);
     return table_.BucketCount();
 }
 
@@ -185,12 +167,16 @@ bool IsProtectedByCommandLine(std::wstring_view name, std::wstring_view origin) 
 
 void SetVariable(std::wstring_view name, std::wstring_view value, std::wstring_view origin) {
     if (name.empty()) return;
-    TVariableManager& store = Variables();
     // One lock over the existence test and the write, so that a variable
     // created by another thread in between still gets the protection check.
-    StoreLock guard(store, true);
-    if (store.Exists(name) && IsProtectedByCommandLine(name, origin)) return;
-    store.SetItem(name, WithoutOwnReference(name, value));
+    TVariableManager::Writer store(Variables());
+    SetVariable(store, name, TVariableManager::HashOf(name), value, origin);
+}
+
+void SetVariable(TVariableManager::Writer& store, std::wstring_view name, std::size_t hash, std::wstring_view value,
+                 std::wstring_view origin) {
+    if (store.Find(name, hash) != nullptr && IsProtectedByCommandLine(name, origin)) return;
+    store.Put(name, hash, WithoutOwnReference(name, value));
 }
 
 void AssignVariable(std::wstring_view name, std::wstring_view value, std::wstring_view origin) {
@@ -200,6 +186,12 @@ void AssignVariable(std::wstring_view name, std::wstring_view value, std::wstrin
 void AssignVariable(std::wstring_view name, std::size_t hash, std::wstring_view value, std::wstring_view origin) {
     if (name.empty() || IsProtectedByCommandLine(name, origin)) return;
     Variables().SetItem(name, hash, WithoutOwnReference(name, value));
+}
+
+void AssignVariable(TVariableManager::Writer& store, std::wstring_view name, std::size_t hash,
+                    std::wstring_view value, std::wstring_view origin) {
+    if (name.empty() || IsProtectedByCommandLine(name, origin)) return;
+    store.Put(name, hash, WithoutOwnReference(name, value));
 }
 
 std::wstring VariablesToCommaText() { return ToCommaText(Variables().GetPairs()); }

@@ -48,6 +48,41 @@ public:
     bool AppendValue(std::wstring_view varName, std::size_t hash, std::wstring& out) const;
     bool Exists(std::wstring_view varName, std::size_t hash) const;
 
+    // The store held for several operations in a row: for a sequence that
+    // must see and change the table in one step (define, check, assign), or
+    // that runs so often that one lock instead of several matters (a loop's
+    // condition and counter). Lookups and writes through a holder take no
+    // lock of their own; any other store call made meanwhile on the same
+    // thread still works (the lock is recursive). A holder belongs to the
+    // thread that made it.
+    class Reader {
+    public:
+        explicit Reader(const TVariableManager& store) : Reader(store, false) {}
+        ~Reader() { store_.Unlock(writer_); }
+        Reader(const Reader&) = delete;
+        Reader& operator=(const Reader&) = delete;
+
+        // The stored value, or nullptr; valid while held and unchanged.
+        const std::wstring* Find(std::wstring_view varName, std::size_t hash) const {
+            return varName.empty() ? nullptr : store_.table_.Find(varName, hash);
+        }
+
+    protected:
+        Reader(const TVariableManager& store, bool writer) : store_(store), writer_(writer) { store_.Lock(writer_); }
+        const TVariableManager& store_;
+        bool writer_;
+    };
+    class Writer : public Reader {
+    public:
+        explicit Writer(TVariableManager& store) : Reader(store, true), writable_(store) {}
+        // SetItem through the holder.
+        void Put(std::wstring_view varName, std::size_t hash, std::wstring_view value);
+        void Remove(std::wstring_view varName, std::size_t hash);
+
+    private:
+        TVariableManager& writable_;
+    };
+
     // Every name, in enumeration order (stable while the store is unchanged).
     std::vector<std::wstring> GetNames() const;
     // name, value, name, value ... in enumeration order.
@@ -62,12 +97,6 @@ public:
     std::wstring ExpandQuoted(std::wstring text) const;
     // Expand for a text of the form $NAME$ whose name's hash is known.
     std::wstring ExpandReference(std::wstring_view text, std::size_t nameHash) const;
-
-    // Enter and leave the store's lock (recursive: operations may be called
-    // while it is held). Without the writer flag they lock only when reads
-    // are locked.
-    void Lock(bool writer) const;
-    void Unlock(bool writer) const;
 
     std::size_t BucketCount() const;
 
@@ -85,6 +114,16 @@ public:
     std::uint32_t WatchedVersion() const { return watchedVersion_.load(std::memory_order_acquire); }
 
 private:
+    // Enter and leave the store's lock (recursive: operations may be called
+    // while it is held); through Reader and Writer. Without the writer flag
+    // they lock only when reads are locked.
+    void Lock(bool writer) const {
+        if (writer || lockReads_) lock_.lock();
+    }
+    void Unlock(bool writer) const {
+        if (writer || lockReads_) lock_.unlock();
+    }
+
     template <bool kQuoted>
     std::wstring ExpandImpl(std::wstring text) const;
     enum class OneReference { Value, AsWritten, Scan };
@@ -130,6 +169,13 @@ void AssignVariable(std::wstring_view name, std::wstring_view value, std::wstrin
 
 // The same with the name's hash given (TVariableManager::HashOf(name)).
 void AssignVariable(std::wstring_view name, std::size_t hash, std::wstring_view value, std::wstring_view origin);
+
+// SetVariable and AssignVariable through a writer the caller holds
+// (`hash` is TVariableManager::HashOf(name)).
+void SetVariable(TVariableManager::Writer& store, std::wstring_view name, std::size_t hash, std::wstring_view value,
+                 std::wstring_view origin);
+void AssignVariable(TVariableManager::Writer& store, std::wstring_view name, std::size_t hash,
+                    std::wstring_view value, std::wstring_view origin);
 
 // Whether AssignVariable would refuse this assignment.
 bool IsProtectedByCommandLine(std::wstring_view name, std::wstring_view origin);

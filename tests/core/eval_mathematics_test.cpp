@@ -155,6 +155,8 @@ TEST_F(Mathematics, PreparedCommandReadsOperandsAtEveryRun) {
     EXPECT_EQ(GetVariable(L"TOTAL"), L"42");
     SetVariable(L"N", L"$STEP$0", L"test");  // a value that is substituted again
     EXPECT_EQ(prepared.Run(), L"22");
+    SetVariable(L"N", std::wstring(100, L' ') + L"7", L"test");  // too long to be read in place
+    EXPECT_EQ(prepared.Run(), L"9");
     // A result variable that refers to itself, as a loop counter does.
     const std::wstring self = L"$N$", one = L"1", name = L"N";
     const PreparedMathematics count(self, one, code, name);
