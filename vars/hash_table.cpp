@@ -39,10 +39,25 @@ void TStringHashTable::CheckNotIterating() const {
     if (iterating_) throw std::logic_error("Can not modify a collection while iterating");
 }
 
+namespace {
+
+// Whether a stored key is the key looked up. A name is nearly always
+// written as it was first spelled: the same units decide at once, and only
+// a difference goes to the comparison without regard to case.
+bool SameKey(const std::wstring& stored, std::wstring_view key) {
+    if (stored.size() != key.size()) return text::SameText(stored, key);
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (stored[i] != key[i]) return text::SameText(stored, key);
+    }
+    return true;
+}
+
+}  // namespace
+
 TStringHashTable::Entry* TStringHashTable::FindEntry(std::wstring_view key, std::size_t hash) const {
     if (buckets_.empty()) return nullptr;
     for (Entry* e = buckets_[BucketOf(hash)].get(); e != nullptr; e = e->next.get()) {
-        if (e->hash == hash && text::SameText(e->key, key)) return e;
+        if (e->hash == hash && SameKey(e->key, key)) return e;
     }
     return nullptr;
 }
@@ -51,6 +66,11 @@ std::size_t TStringHashTable::HashOf(std::wstring_view key) { return text::CaseI
 
 const std::wstring* TStringHashTable::Find(std::wstring_view key, std::size_t hash) const {
     const Entry* e = FindEntry(key, hash);
+    return e != nullptr ? &e->value : nullptr;
+}
+
+std::wstring* TStringHashTable::Find(std::wstring_view key, std::size_t hash) {
+    Entry* e = FindEntry(key, hash);
     return e != nullptr ? &e->value : nullptr;
 }
 
@@ -94,7 +114,7 @@ void TStringHashTable::Remove(std::wstring_view key, std::size_t hash) {
     std::unique_ptr<Entry>* link = &buckets_[BucketOf(hash)];
     while (*link) {
         Entry& e = **link;
-        if (e.hash == hash && text::SameText(e.key, key)) {
+        if (e.hash == hash && SameKey(e.key, key)) {
             *link = std::move(e.next);  // frees the entry
             --count_;
             return;

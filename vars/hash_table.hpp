@@ -43,6 +43,8 @@ public:
     // can hash outside its lock, and once for several calls.
     void Put(std::wstring_view key, std::size_t hash, std::wstring_view value);
     const std::wstring* Find(std::wstring_view key, std::size_t hash) const;
+    // The stored value to change in place; the entry stays where it is until removed.
+    std::wstring* Find(std::wstring_view key, std::size_t hash);
     void Remove(std::wstring_view key, std::size_t hash);
     // Frees every entry and goes back to the initial capacity.
     void Clear();

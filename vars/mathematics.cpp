@@ -179,15 +179,21 @@ PreparedMathematics::PreparedMathematics(std::wstring_view a, std::wstring_view 
     }
     resultHash_ = TVariableManager::HashOf(result_);
     resultUpper_ = text::Upper(result_);
+    for (Operand* operand : {&a_, &b_}) {
+        const PreparedLine& line = operand->line;
+        operand->readsResult = !result_.empty() && line.IsOneReference() && line.NameHash() == resultHash_ &&
+                               text::SameText(line.ReferencedName(), result_);
+    }
 }
 
-std::optional<std::int64_t> PreparedMathematics::Operand::Read(const TVariableManager::Reader& held) const {
+std::optional<std::int64_t> PreparedMathematics::Operand::Read(const TVariableManager::Reader& held,
+                                                                const std::wstring* resultValue) const {
     if (constant) return value;
     if (line.IsOneReference()) {
         // A short value without a dollar sign is its own substitution (and
         // far below substitution's limits): it is read where it is stored.
         constexpr std::size_t kReadInPlace = 64;
-        const std::wstring* stored = held.Find(line.ReferencedName(), line.NameHash());
+        const std::wstring* stored = readsResult ? resultValue : held.Find(line.ReferencedName(), line.NameHash());
         if (stored != nullptr && stored->size() <= kReadInPlace && stored->find(L'$') == std::wstring::npos) {
             return text::ParseScriptInt64(*stored);
         }
@@ -199,16 +205,23 @@ std::wstring_view PreparedMathematics::Run(text::DecimalBuffer& buffer) const {
     // The steps of RunMathematics under one hold of the store: the result
     // variable is defined before the operands are read, the operands are
     // read where they are stored, and the result is stored before the store
-    // is let go. (Substitution that cannot be done in place takes the
-    // recursive lock again.)
+    // is let go. The result variable is looked up once, also for an operand
+    // that names it (a counter). Nothing below adds or removes a variable,
+    // so its stored value stays where it was found. (Substitution that
+    // cannot be done in place takes the recursive lock again.)
     TVariableManager::Writer held(Variables());
-    if (!result_.empty() && held.Find(result_, resultHash_) == nullptr) {
-        SetVariable(held, resultUpper_, resultHash_, L"", kOrigin);
+    std::wstring* stored = nullptr;
+    if (!result_.empty()) {
+        stored = held.FindStored(result_, resultHash_);
+        if (stored == nullptr) {
+            SetVariable(held, resultUpper_, resultHash_, L"", kOrigin);
+            stored = held.FindStored(result_, resultHash_);
+        }
     }
     const std::wstring_view result = Compute(
-        code_, [this, &held] { return a_.Read(held); }, [this, &held] { return b_.Read(held); },
-        [this] { return a_.line.Expand(); }, buffer);
-    if (!result_.empty()) AssignVariable(held, result_, resultHash_, result, kOrigin);
+        code_, [this, &held, stored] { return a_.Read(held, stored); },
+        [this, &held, stored] { return b_.Read(held, stored); }, [this] { return a_.line.Expand(); }, buffer);
+    if (stored != nullptr) AssignVariable(held, *stored, result_, resultHash_, result, kOrigin);
     return result;
 }
 

@@ -44,7 +44,9 @@ private:
         PreparedLine line;
         bool constant = false;              // no dollar sign: read as written
         std::optional<std::int64_t> value;  // when constant
-        std::optional<std::int64_t> Read(const TVariableManager::Reader& held) const;
+        bool readsResult = false;           // $NAME$ of the result variable
+        // `resultValue`: the result variable's stored value, when defined.
+        std::optional<std::int64_t> Read(const TVariableManager::Reader& held, const std::wstring* resultValue) const;
     };
     Operand a_, b_;
     std::optional<std::int64_t> code_;

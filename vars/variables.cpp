@@ -47,6 +47,12 @@ void TVariableManager::Writer::Put(std::wstring_view varName, std::size_t hash, 
     writable_.CountChange(varName, hash);
 }
 
+void TVariableManager::Writer::Replace(std::wstring& stored, std::wstring_view varName, std::size_t hash,
+                                       std::wstring_view value) {
+    stored.assign(value);
+    writable_.CountChange(varName, hash);
+}
+
 void TVariableManager::Writer::Remove(std::wstring_view varName, std::size_t hash) {
     writable_.table_.Remove(varName, hash);
     writable_.CountChange(varName, hash);
@@ -192,6 +198,12 @@ void AssignVariable(TVariableManager::Writer& store, std::wstring_view name, std
                     std::wstring_view value, std::wstring_view origin) {
     if (name.empty() || IsProtectedByCommandLine(name, origin)) return;
     store.Put(name, hash, WithoutOwnReference(name, value));
+}
+
+void AssignVariable(TVariableManager::Writer& store, std::wstring& stored, std::wstring_view name, std::size_t hash,
+                    std::wstring_view value, std::wstring_view origin) {
+    if (IsProtectedByCommandLine(name, origin)) return;
+    store.Replace(stored, name, hash, WithoutOwnReference(name, value));
 }
 
 std::wstring VariablesToCommaText() { return ToCommaText(Variables().GetPairs()); }

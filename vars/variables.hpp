@@ -77,6 +77,13 @@ public:
         explicit Writer(TVariableManager& store) : Reader(store, true), writable_(store) {}
         // SetItem through the holder.
         void Put(std::wstring_view varName, std::size_t hash, std::wstring_view value);
+        // The stored value of a name, to be replaced through Replace (a
+        // command that reads and writes one variable looks it up once).
+        std::wstring* FindStored(std::wstring_view varName, std::size_t hash) {
+            return varName.empty() ? nullptr : writable_.table_.Find(varName, hash);
+        }
+        // Put for a name whose stored value FindStored gave.
+        void Replace(std::wstring& stored, std::wstring_view varName, std::size_t hash, std::wstring_view value);
         void Remove(std::wstring_view varName, std::size_t hash);
 
     private:
@@ -175,6 +182,10 @@ void AssignVariable(std::wstring_view name, std::size_t hash, std::wstring_view 
 void SetVariable(TVariableManager::Writer& store, std::wstring_view name, std::size_t hash, std::wstring_view value,
                  std::wstring_view origin);
 void AssignVariable(TVariableManager::Writer& store, std::wstring_view name, std::size_t hash,
+                    std::wstring_view value, std::wstring_view origin);
+// The same onto the stored value of `name` that the caller found through
+// the writer (FindStored).
+void AssignVariable(TVariableManager::Writer& store, std::wstring& stored, std::wstring_view name, std::size_t hash,
                     std::wstring_view value, std::wstring_view origin);
 
 // Whether AssignVariable would refuse this assignment.
