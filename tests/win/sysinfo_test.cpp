@@ -20,10 +20,6 @@ namespace {
 
 std::string Narrow(const std::wstring& text) { return text::ToUtf8(text); }
 
-bool EndsWithText(const std::wstring& text, std::wstring_view end) {
-    return text.size() >= end.size() && text::SameText(std::wstring_view(text).substr(text.size() - end.size()), end);
-}
-
 // The system's own membership test (enabled groups only, which under Wine
 // is every group of the token).
 bool SystemSaysMember(BuiltinGroup group) {
