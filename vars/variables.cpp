@@ -194,12 +194,6 @@ void AssignVariable(std::wstring_view name, std::size_t hash, std::wstring_view 
     Variables().SetItem(name, hash, WithoutOwnReference(name, value));
 }
 
-void AssignVariable(TVariableManager::Writer& store, std::wstring_view name, std::size_t hash,
-                    std::wstring_view value, std::wstring_view origin) {
-    if (name.empty() || IsProtectedByCommandLine(name, origin)) return;
-    store.Put(name, hash, WithoutOwnReference(name, value));
-}
-
 void AssignVariable(TVariableManager::Writer& store, std::wstring& stored, std::wstring_view name, std::size_t hash,
                     std::wstring_view value, std::wstring_view origin) {
     if (IsProtectedByCommandLine(name, origin)) return;

@@ -177,14 +177,12 @@ void AssignVariable(std::wstring_view name, std::wstring_view value, std::wstrin
 // The same with the name's hash given (TVariableManager::HashOf(name)).
 void AssignVariable(std::wstring_view name, std::size_t hash, std::wstring_view value, std::wstring_view origin);
 
-// SetVariable and AssignVariable through a writer the caller holds
-// (`hash` is TVariableManager::HashOf(name)).
+// SetVariable through a writer the caller holds (`hash` is
+// TVariableManager::HashOf(name)).
 void SetVariable(TVariableManager::Writer& store, std::wstring_view name, std::size_t hash, std::wstring_view value,
                  std::wstring_view origin);
-void AssignVariable(TVariableManager::Writer& store, std::wstring_view name, std::size_t hash,
-                    std::wstring_view value, std::wstring_view origin);
-// The same onto the stored value of `name` that the caller found through
-// the writer (FindStored).
+// AssignVariable onto the stored value of `name` that the caller found
+// through the writer (FindStored).
 void AssignVariable(TVariableManager::Writer& store, std::wstring& stored, std::wstring_view name, std::size_t hash,
                     std::wstring_view value, std::wstring_view origin);
 
